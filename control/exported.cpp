@@ -1,0 +1,44 @@
+#include <cstdio>
+
+#include "control/run_state.hpp"
+#include "quorvex.h"
+#include "search/search_iteration.hpp"
+#include "store/best_right_table.hpp"
+#include "store/checkpoint.hpp"
+#include "store/result_log.hpp"
+#include "store/seed_database.hpp"
+#include "store/solution_store.hpp"
+
+using namespace quorvex;
+
+extern "C" int32_t Init(int32_t power) {
+  ResetStore();
+  ResetBestRight();
+  if (int32_t status = LoadSeedDatabase(power)) return status;
+  if (int32_t status = LoadResultLog(power)) return status;
+  return LoadCheckpoint(power);
+}
+
+extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,
+                                       int32_t workTerms) {
+  // A host calls this directly, so the limits of the fixed tables are checked
+  // here and not only when PARAMS.INI is loaded.
+  if (maxBase < 0 || maxBase > kBasePoolSize) {
+    std::printf("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
+    return 0;
+  }
+  if (workTerms < 0 || workTerms > kMaxWorkTerms) {
+    std::printf("workTerms %d is outside 0..%d\n", workTerms, kMaxWorkTerms);
+    return 0;
+  }
+  if (blockSize < 2) {
+    std::printf("blockSize %d is below 2\n", blockSize);
+    return 0;
+  }
+  if (workTerms == 0) {
+    workTerms = maxBase > blockSize ? maxBase : blockSize;
+    if (workTerms > kMaxWorkTerms) workTerms = kMaxWorkTerms;
+  }
+  SearchIteration(power, maxBase, blockSize, workTerms);
+  return 1;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorvex {
+
+// Every way the engine ends the process goes through ExitProcess, so tests can
+// intercept it (see ExitHook) instead of losing the test process.
+using ExitHook = void (*)(int status);
+
+struct ExitControl {
+  ExitHook hook = nullptr;  // called instead of std::exit when set; must not return
+};
+extern ExitControl gExit;
+
+// Flushes stdout and ends the process with the status (or hands it to the hook).
+[[noreturn]] void ExitProcess(int status);
+
+// Appends "Error: <message>\n" to Bug.txt, prints the same line and ends the
+// process with status 1. The message already ends in a line end.
+[[noreturn]] void FatalError(const char* message);
+
+// printf-style FatalError for messages that quote a file name or a line.
+[[noreturn]] void FatalErrorF(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace quorvex

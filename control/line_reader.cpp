@@ -1,0 +1,52 @@
+#include "control/line_reader.hpp"
+
+#include "control/fatal_error.hpp"
+
+namespace quorvex {
+
+LineState gLine;
+
+int32_t LineReader(std::FILE* file, int32_t limit) {
+  if (limit > kLineLimit) {
+    std::printf("Error buffer\n");
+    ExitProcess(1);
+  }
+  int32_t stored = 0;
+  bool endedByEof = false;
+  for (;;) {
+    int c = std::fgetc(file);
+    if (c == EOF) {
+      endedByEof = true;
+      break;
+    }
+    if (c == '\n') break;
+    if (c == '\r' || c == 26) continue;
+    if (stored >= limit) {
+      std::printf("Buffer too short A %d,%d\n", stored, limit);
+      // Printed as a C string: an embedded NUL ends it, as it would in the line's own text.
+      std::printf("%.*s\n", static_cast<int>(stored), gLine.LineBuffer);
+      ExitProcess(1);
+    }
+    gLine.LineBuffer[stored++] = static_cast<char>(c);
+  }
+  if (stored == limit) {
+    std::printf("Buffer too short B %d,%d\n", stored, limit);
+    ExitProcess(1);
+  }
+  gLine.LineBuffer[stored] = '\0';
+  gLine.LineCursor = gLine.LineBuffer;
+  if (stored == 0 && endedByEof) return -1;
+  return stored;
+}
+
+int32_t ReadDecimal() {
+  // Unsigned arithmetic gives the 32-bit wrap-around without undefined behaviour.
+  uint32_t value = 0;
+  while (*gLine.LineCursor >= '0' && *gLine.LineCursor <= '9') {
+    value = value * 10u + static_cast<uint32_t>(*gLine.LineCursor - '0');
+    ++gLine.LineCursor;
+  }
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace quorvex

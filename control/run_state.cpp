@@ -1,0 +1,7 @@
+#include "control/run_state.hpp"
+
+namespace quorvex {
+
+RunState gRun;
+
+}  // namespace quorvex

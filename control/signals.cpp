@@ -1,0 +1,4 @@
+#include "control/signals.hpp"
+namespace quorvex {
+void InstallStopSignals() {}  // stub
+}  // namespace quorvex

@@ -1,0 +1,32 @@
+/* Quorvex search engine, exported for host processes (libquorvex.so).
+ *
+ * A host calls Init(k) once (again to start over), then ComputeOneIteration
+ * as often as it likes with the same k. Neither function seeds the random
+ * generator. Both work on files in the current directory: DATABASE.TXT,
+ * DATA<k>.TXT and DATA<k>.BIN are read by Init, DATA<k>.TXT is appended to
+ * whenever the best-size table improves. */
+#ifndef QUORVEX_H
+#define QUORVEX_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define QUORVEX_EXPORT __attribute__((visibility("default")))
+
+/* Prepares the store for power k. Returns 0 when the store is ready. */
+QUORVEX_EXPORT int32_t Init(int32_t power);
+
+/* Runs one search iteration. workTerms 0 means the larger of maxBase and
+ * blockSize, capped at 200. Returns 1, or 0 when an argument is outside what
+ * the engine can hold (the reason is printed). */
+QUORVEX_EXPORT int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,
+                                           int32_t workTerms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

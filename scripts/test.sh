@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: style, the release build's tests, and
+# the same tests under the address and undefined-behaviour sanitizers.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+echo "== Style (clang-format)"
+files=$(git ls-files '*.cpp' '*.hpp' '*.h' 2>/dev/null || find control store search tests bench include -name '*.[ch]pp' -o -name '*.h')
+clang-format --dry-run --Werror $files
+
+echo "== Release build and tests"
+bash scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$(nproc)")
+
+echo "== Sanitizer build and tests"
+bash scripts/build.sh build-sanitize -DQUORVEX_SANITIZE=ON -DQUORVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j "$(nproc)")

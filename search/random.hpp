@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorvex {
+
+// The run's one pseudo-random generator: 15-bit results, state 1 until seeded.
+struct RandomState {
+  uint32_t state = 1;
+};
+extern RandomState gRandom;
+
+void SeedRandom(uint32_t seed);
+// state = state * 214013 + 2531011 (mod 2^32); returns bits 16 to 30 (0..32767).
+int32_t Rand();
+
+}  // namespace quorvex

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+#include "store/solution_record.hpp"
+
+namespace quorvex {
+
+struct HarvestState {
+  SolutionRecord HarvestCandidate;
+};
+extern HarvestState gHarvest;
+
+// Shortens the R extracted relations in two passes and appends the changed
+// rows; returns J, the number of rows in the table afterwards.
+int32_t ShortenRelations(int32_t relationCount, int32_t workTerms);
+// Turns rows 0..J-1 into candidates, shortens and inserts them, prints the
+// sizes and the average line.
+void HarvestRelations(int32_t rowCount, int32_t workTerms);
+// Improves HarvestCandidate against every stored record, then inserts it.
+void ShortenAgainstStore();
+// Merged a + sign * b of two descending Term lists into out; returns the
+// number of Terms written (200 or more means too long).
+int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
+                     SolutionRecord& out);
+
+}  // namespace quorvex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "store/solution_record.hpp"
+
+namespace quorvex {
+
+constexpr int32_t kBasePoolSize = 10000;
+constexpr int32_t kMaxWorkTerms = 200;
+constexpr int32_t kRelationRows = 600;
+
+// The fixed tables of one search iteration.
+struct SearchTables {
+  int32_t BasePool[kBasePoolSize];
+  int32_t BaseOrder[kMaxWorkTerms];
+  int32_t RelationTable[kRelationRows][kMaxWorkTerms];
+  int32_t relationCount;  // R: rows extracted from the reduced lattice
+  int32_t workTerms;      // WorkTerms of the iteration that filled the tables
+};
+extern SearchTables gSearch;
+
+// One randomised search: draw and print the bases, reduce the lattice, extract
+// the relations, then shorten and harvest them into the store.
+void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
+
+void Shuffle(int32_t* values, int32_t count);
+int32_t RandomBelow(int32_t a);
+void OrderBases(int32_t count);
+
+}  // namespace quorvex

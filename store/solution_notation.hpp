@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "store/solution_record.hpp"
+
+namespace quorvex {
+
+// "(k,m,n) left=right" without suffix.
+std::string FormatSolution(const SolutionRecord& record, int32_t power);
+
+// What ParseSolutionLine read from the line in LineBuffer.
+struct ParsedSolution {
+  bool otherPower;  // the line belongs to another power; nothing else is set
+  int32_t m;
+  int32_t n;
+  int32_t count;  // Terms read (only the first 200 are kept)
+  int64_t sum;    // sum of their multiplicities
+  Term terms[kMaxTerms];
+};
+
+// Parses the solution line in LineBuffer (first character "("); format errors
+// end the process. `fileName` is quoted in the messages it adds.
+void ParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
+
+// The "extract" listing line: the solution followed by "(Note: %f)".
+void PrintSolutionNote(const SolutionRecord& record);
+
+}  // namespace quorvex

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorvex {
+
+constexpr int32_t kMaxTerms = 200;
+
+// A k-th power base with the signed number of its copies: positive on the
+// left side, negative on the right.
+struct Term {
+  int32_t base;
+  int32_t multiplicity;
+};
+
+// One identity between k-th powers, always copied whole.
+struct SolutionRecord {
+  SolutionRecord* next;
+  SolutionRecord* prev;
+  uint32_t signature;
+  int32_t leftCount;   // m: sum of the positive multiplicities
+  int32_t rightCount;  // n: sum of the magnitudes of the negative ones
+  int32_t termCount;   // 0 marks a free store slot
+  Term terms[kMaxTerms];
+};
+
+// Counts both sides and puts the side with fewer powers on the left.
+void OrientRecord(SolutionRecord& record);
+// Orientation from the stored counts, removal of common factors of two, signature.
+void Canonicalize(SolutionRecord& record);
+// Selection sort of the Terms into descending base order.
+void SortTerms(SolutionRecord& record);
+
+}  // namespace quorvex

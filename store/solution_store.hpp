@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "store/solution_record.hpp"
+
+namespace quorvex {
+
+constexpr int32_t kStoreSlots = 10000;
+
+struct SolutionStore {
+  SolutionRecord slots[kStoreSlots];
+  SolutionRecord* freeHead;
+  SolutionRecord* inUseHead;  // newest record; the list runs to older ones through next
+  int32_t count;
+};
+extern SolutionStore gStore;
+
+enum InsertMode : int32_t { InsertQuiet = 0, InsertLogged = 1, InsertReplace = 2 };
+
+void ResetStore();
+// Canonicalizes the record in place, rejects duplicates and out-of-range m,
+// logs and lowers the table on improvement (modes 1 and 2), then adds it,
+// evicts for it, or replaces target (mode 2).
+void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode);
+// Orients a candidate; logs it and lowers the table when it improves it.
+void EvaluateCandidate(SolutionRecord& record);
+
+void AddRecord(const SolutionRecord& record);
+void RemoveRecord(SolutionRecord* target);
+void ReplaceRecord(const SolutionRecord& record, SolutionRecord* target);
+SolutionRecord* ChooseVictim(const SolutionRecord& record);
+
+}  // namespace quorvex

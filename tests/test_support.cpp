@@ -1,0 +1,111 @@
+#include "test_support.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "control/fatal_error.hpp"
+#include "control/line_reader.hpp"
+#include "control/parameters.hpp"
+#include "control/run_state.hpp"
+#include "search/cross_reduction.hpp"
+#include "search/random.hpp"
+#include "search/relation_shortening.hpp"
+#include "search/search_iteration.hpp"
+#include "store/best_right_table.hpp"
+#include "store/solution_store.hpp"
+
+namespace quorvex::testing_support {
+
+namespace {
+[[noreturn]] void ThrowingExit(int status) {
+  throw ProcessExit{status};
+}
+}  // namespace
+
+void ResetEngineState() {
+  gParams = Parameters{};
+  gRun.StopRequested = 0;
+  gRun.CurrentPower = 0;
+  gRun.CurrentWeight = 0;
+  gRun.PassCounter = 0;
+  gRandom = RandomState{};
+  ResetStore();
+  ResetBestRight();
+}
+
+void FolderTest::SetUp() {
+  previous_ = std::filesystem::current_path().string();
+  char pattern[] = "/tmp/quorvex-test-XXXXXX";
+  char* made = mkdtemp(pattern);
+  ASSERT_NE(made, nullptr);
+  folder_ = made;
+  std::filesystem::current_path(folder_);
+  ResetEngineState();
+  gExit.hook = ThrowingExit;
+}
+
+void FolderTest::TearDown() {
+  gExit.hook = nullptr;
+  std::filesystem::current_path(previous_);
+  std::error_code ignored;
+  std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+
+ProgramResult RunProgram(const std::string& folder, const std::vector<std::string>& args,
+                         int timeoutSeconds) {
+  char pattern[] = "/tmp/quorvex-output-XXXXXX";
+  int fd = mkstemp(pattern);
+  if (fd >= 0) close(fd);
+  std::string outPath = pattern;
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    std::FILE* devnull = std::fopen("/dev/null", "r");
+    dup2(fileno(devnull), 0);
+    std::FILE* out = std::fopen(outPath.c_str(), "w");
+    dup2(fileno(out), 1);
+    dup2(fileno(out), 2);
+    alarm(static_cast<unsigned>(timeoutSeconds));
+    std::vector<char*> argv;
+    std::string binary = QUORVEX_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  ProgramResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.output = ReadFile(outPath);
+  std::filesystem::remove(outPath);
+  return result;
+}
+
+}  // namespace quorvex::testing_support
