@@ -35,6 +35,7 @@ int32_t LineReader(std::FILE* file, int32_t limit) {
   }
   gLine.LineBuffer[stored] = '\0';
   gLine.LineCursor = gLine.LineBuffer;
+  gLine.endedAtEof = endedByEof;
   if (stored == 0 && endedByEof) return -1;
   return stored;
 }

@@ -11,6 +11,9 @@ constexpr int32_t kLineLimit = 8000;
 struct LineState {
   char LineBuffer[kLineLimit];
   const char* LineCursor;
+  // The last line read ended at the end of the file, not at a line end: a line
+  // torn by a crash during an append looks like this.
+  bool endedAtEof;
 };
 extern LineState gLine;
 
