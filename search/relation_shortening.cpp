@@ -1,12 +1,221 @@
 #include "search/relation_shortening.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <limits>
+
+#include "control/fatal_error.hpp"
+#include "search/search_iteration.hpp"
+#include "store/solution_store.hpp"
+
 namespace quorvex {
+
 HarvestState gHarvest;
-int32_t ShortenRelations(int32_t relationCount, int32_t) {
-  return relationCount;
-}  // stub
-void HarvestRelations(int32_t, int32_t) {}  // stub
-void ShortenAgainstStore() {}               // stub
-int32_t CombineTerms(const SolutionRecord&, const SolutionRecord&, int32_t, SolutionRecord&) {
-  return 0;
-}  // stub
+
+namespace {
+
+constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
+
+enum class Measure { SmallerSide, Total };
+
+int64_t MeasureOf(int64_t positive, int64_t negative, Measure measure) {
+  if (measure == Measure::Total) return positive + negative;
+  return positive < negative ? positive : negative;
+}
+
+int64_t RowMeasure(const int32_t* row, int32_t n, Measure measure) {
+  int64_t positive = 0;
+  int64_t negative = 0;
+  for (int32_t c = 0; c < n; ++c) {
+    if (row[c] > 0) {
+      positive += row[c];
+    } else {
+      negative -= row[c];
+    }
+  }
+  return MeasureOf(positive, negative, measure);
+}
+
+// Builds work + sign * partner in trial and returns its measure, or -1 when an
+// entry or a side sum leaves 32 bits: such a row could not be stored or
+// counted, so it is never taken.
+int64_t TrialMeasure(const int32_t* work, const int32_t* partner, int32_t sign, int32_t n,
+                     Measure measure, int32_t* trial) {
+  int64_t positive = 0;
+  int64_t negative = 0;
+  for (int32_t c = 0; c < n; ++c) {
+    int64_t v = static_cast<int64_t>(work[c]) + sign * static_cast<int64_t>(partner[c]);
+    if (v < kInt32Min || v > kInt32Max) return -1;
+    trial[c] = static_cast<int32_t>(v);
+    if (v > 0) {
+      positive += v;
+    } else {
+      negative -= v;
+    }
+  }
+  if (positive > kInt32Max || negative > kInt32Max) return -1;
+  return MeasureOf(positive, negative, measure);
+}
+
+// One pass of the shortening: every extracted row is improved against the
+// extracted rows only; changed rows are appended behind row `rows`.
+int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t rows) {
+  int32_t* work = gHarvest.WorkRow;
+  int32_t trial[kMaxTerms];
+  for (int32_t t = 0; t < relationCount; ++t) {
+    std::memcpy(work, gSearch.RelationTable[t], sizeof(int32_t) * n);
+    int64_t best = RowMeasure(work, n, measure);
+    bool changed = false;
+    bool improving = true;
+    while (improving) {
+      improving = false;
+      for (int32_t u = 0; u < relationCount; ++u) {
+        if (u == t) continue;
+        for (int32_t sign : {+1, -1}) {
+          for (;;) {
+            int64_t m = TrialMeasure(work, gSearch.RelationTable[u], sign, n, measure, trial);
+            if (m <= 0 || m >= best) break;
+            std::memcpy(work, trial, sizeof(int32_t) * n);
+            best = m;
+            changed = true;
+            improving = true;
+          }
+        }
+      }
+    }
+    if (changed) {
+      if (rows >= kRelationRows) FatalError("Reduced table too small\n");
+      std::memcpy(gSearch.RelationTable[rows], work, sizeof(int32_t) * n);
+      ++rows;
+    }
+  }
+  return rows;
+}
+
+int64_t Size(const SolutionRecord& record) {
+  return static_cast<int64_t>(record.leftCount) + record.rightCount;
+}
+
+}  // namespace
+
+int32_t ShortenRelations(int32_t relationCount, int32_t workTerms) {
+  if (relationCount < 0 || relationCount > kRelationRows || workTerms < 0 ||
+      workTerms > kMaxWorkTerms) {
+    FatalError("Internal\n");
+  }
+  int32_t rows = relationCount;
+  rows = ShortenPass(relationCount, workTerms, Measure::SmallerSide, rows);
+  rows = ShortenPass(relationCount, workTerms, Measure::Total, rows);
+  return rows;
+}
+
+void HarvestRelations(int32_t rowCount, int32_t workTerms) {
+  if (rowCount < 0 || rowCount > kRelationRows || workTerms < 0 || workTerms > kMaxWorkTerms) {
+    FatalError("Internal\n");
+  }
+  SolutionRecord& candidate = gHarvest.HarvestCandidate;
+  // 64 bits: each row's sides fit 32 bits, but several rows together may not.
+  int64_t harvestSum = 0;
+  for (int32_t row = 0; row < rowCount; ++row) {
+    const int32_t* values = gSearch.RelationTable[row];
+    int32_t count = 0;
+    for (int32_t r = 0; r < workTerms; ++r) {
+      int32_t col = gSearch.BaseOrder[r];
+      int32_t v = values[col];
+      if (v != 0) {
+        candidate.terms[count].base = gSearch.BasePool[col];
+        candidate.terms[count].multiplicity = v;
+        ++count;
+      }
+    }
+    candidate.termCount = count;
+    EvaluateCandidate(candidate);
+    std::printf("(%d,%d)", candidate.leftCount, candidate.rightCount);
+    std::fflush(stdout);
+    harvestSum += Size(candidate);
+    ShortenAgainstStore();
+  }
+  std::printf("\n");
+  std::printf("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
+}
+
+void ShortenAgainstStore() {
+  SolutionRecord& candidate = gHarvest.HarvestCandidate;
+  SolutionRecord scratch;
+  for (int32_t s = 0; s < kStoreSlots; ++s) {
+    const SolutionRecord& stored = gStore.slots[s];
+    if (stored.termCount == 0) continue;
+    for (;;) {
+      int32_t difference = CombineTerms(candidate, stored, -1, scratch);
+      if (difference == 0) return;  // the candidate is already stored
+      if (difference < kMaxTerms) {
+        EvaluateCandidate(scratch);
+        if (Size(scratch) < Size(candidate)) {
+          candidate = scratch;
+          continue;
+        }
+      }
+      int32_t sum = CombineTerms(candidate, stored, +1, scratch);
+      if (sum == 0) return;  // the candidate is a stored record with its sides exchanged
+      if (sum >= kMaxTerms) break;
+      EvaluateCandidate(scratch);
+      if (Size(scratch) < Size(candidate)) {
+        candidate = scratch;
+        continue;
+      }
+      break;
+    }
+  }
+  InsertRecord(candidate, nullptr, InsertLogged);
+}
+
+int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
+                     SolutionRecord& out) {
+  int32_t ia = 0;
+  int32_t ib = 0;
+  int32_t written = 0;
+  int64_t positive = 0;
+  int64_t negative = 0;
+  const int32_t na = a.termCount;
+  const int32_t nb = b.termCount;
+  while ((ia < na || ib < nb) && written < kMaxTerms) {
+    int32_t base;
+    int64_t v;
+    if (ia >= na || (ib < nb && b.terms[ib].base > a.terms[ia].base)) {
+      base = b.terms[ib].base;
+      v = static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
+      ++ib;
+    } else if (ib >= nb || a.terms[ia].base > b.terms[ib].base) {
+      base = a.terms[ia].base;
+      v = a.terms[ia].multiplicity;
+      ++ia;
+    } else {
+      base = a.terms[ia].base;
+      v = static_cast<int64_t>(a.terms[ia].multiplicity) +
+          static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
+      ++ia;
+      ++ib;
+      if (v == 0) continue;
+    }
+    if (v < kInt32Min || v > kInt32Max) {
+      out.termCount = written;
+      return kMaxTerms;
+    }
+    out.terms[written].base = base;
+    out.terms[written].multiplicity = static_cast<int32_t>(v);
+    ++written;
+    if (v > 0) {
+      positive += v;
+    } else {
+      negative -= v;
+    }
+  }
+  out.termCount = written;
+  if (positive + negative > kInt32Max) return kMaxTerms;
+  return written;
+}
+
 }  // namespace quorvex

@@ -8,6 +8,7 @@ namespace quorvex {
 
 struct HarvestState {
   SolutionRecord HarvestCandidate;
+  int32_t WorkRow[kMaxTerms];  // the relation being shortened
 };
 extern HarvestState gHarvest;
 
@@ -20,7 +21,9 @@ void HarvestRelations(int32_t rowCount, int32_t workTerms);
 // Improves HarvestCandidate against every stored record, then inserts it.
 void ShortenAgainstStore();
 // Merged a + sign * b of two descending Term lists into out; returns the
-// number of Terms written (200 or more means too long).
+// number of Terms written (200 or more means too long). A merged multiplicity
+// beyond 32 bits, or a result whose m + n would pass 2^31 - 1, also returns
+// 200, so that no caller ever evaluates it.
 int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
                      SolutionRecord& out);
 

@@ -1,10 +1,200 @@
 #include "search/search_iteration.hpp"
+
+#include <NTL/LLL.h>
+#include <NTL/mat_ZZ.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <exception>
+#include <limits>
+
+#include "control/fatal_error.hpp"
+#include "control/run_state.hpp"
+#include "search/random.hpp"
+#include "search/relation_shortening.hpp"
+
 namespace quorvex {
+
 SearchTables gSearch;
-void SearchIteration(int32_t, int32_t, int32_t, int32_t) {}  // stub
-void Shuffle(int32_t*, int32_t) {}                           // stub
-int32_t RandomBelow(int32_t) {
-  return 0;
-}  // stub
-void OrderBases(int32_t) {}  // stub
+SearchTiming gSearchTiming;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kReductionDelta = 0.9999;
+
+// NTL takes this path only for errors it cannot throw; it would abort next, so
+// the error log gets the message first and the process ends like any other
+// fatal error.
+void NtlErrorMessage(const char* message) {
+  FatalErrorF("NTL: %s\n", message);
+}
+
+bool FitsInt32(const NTL::ZZ& value) {
+  return value >= std::numeric_limits<int32_t>::min() &&
+         value <= std::numeric_limits<int32_t>::max();
+}
+
+// Copies the relation rows of the reduced lattice into RelationTable. A row
+// with a coefficient beyond 32 bits, or whose sides would sum past 32 bits,
+// could never become a storable solution and would corrupt the shortening
+// arithmetic, so it is dropped and counted instead.
+int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped) {
+  int32_t relations = 0;
+  dropped = 0;
+  for (int32_t j = 0; j < n; ++j) {
+    const NTL::vec_ZZ& row = lattice[j];
+    if (NTL::sign(row[n]) != 0) continue;
+    bool fits = true;
+    int64_t positive = 0;
+    int64_t negative = 0;
+    for (int32_t col = 0; col < n && fits; ++col) {
+      if (!FitsInt32(row[col])) {
+        fits = false;
+        break;
+      }
+      int64_t v = NTL::to_long(row[col]);
+      if (v > 0) {
+        positive += v;
+      } else {
+        negative -= v;
+      }
+      if (positive > std::numeric_limits<int32_t>::max() ||
+          negative > std::numeric_limits<int32_t>::max()) {
+        fits = false;
+      }
+    }
+    if (!fits) {
+      ++dropped;
+      continue;
+    }
+    int32_t* target = gSearch.RelationTable[relations];
+    for (int32_t col = 0; col < n; ++col) {
+      target[col] = static_cast<int32_t>(NTL::to_long(row[col]));
+    }
+    ++relations;
+  }
+  return relations;
+}
+
+bool ArgumentsFit(int32_t maxBase, int32_t blockSize, int32_t workTerms) {
+  if (maxBase < 0 || maxBase > kBasePoolSize) {
+    std::printf("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
+    return false;
+  }
+  if (workTerms < 1 || workTerms > kMaxWorkTerms) {
+    std::printf("workTerms %d is outside 1..%d\n", workTerms, kMaxWorkTerms);
+    return false;
+  }
+  if (blockSize < 2) {
+    std::printf("blockSize %d is below 2\n", blockSize);
+    return false;
+  }
+  return true;
+}
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int32_t RandomBelow(int32_t a) {
+  // 64-bit product: rand() * a overflows 32 bits for a above 65536.
+  return static_cast<int32_t>(static_cast<int64_t>(Rand()) * a / 32768);
+}
+
+void Shuffle(int32_t* values, int32_t count) {
+  for (int32_t a = count - 1; a >= 1; --a) {
+    int32_t j = RandomBelow(a);
+    int32_t held = values[a];
+    values[a] = values[j];
+    values[j] = held;
+  }
+}
+
+void OrderBases(int32_t count) {
+  if (count < 0 || count > kMaxWorkTerms) FatalError("Internal\n");
+  for (int32_t i = 0; i < count; ++i) {
+    std::printf("%d ", gSearch.BasePool[i]);
+    if (gSearch.BasePool[i] == 0) FatalError("Zero term\n");
+  }
+  std::printf("\n");
+  bool taken[kMaxWorkTerms] = {};
+  for (int32_t r = 0; r < count; ++r) {
+    int32_t best = -1;
+    int32_t chosen = -1;
+    for (int32_t a = 0; a < count; ++a) {
+      if (!taken[a] && gSearch.BasePool[a] > best) {
+        best = gSearch.BasePool[a];
+        chosen = a;
+      }
+    }
+    if (chosen < 0) FatalError("Negative ind\n");
+    gSearch.BaseOrder[r] = chosen;
+    taken[chosen] = true;
+  }
+}
+
+void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
+  // The exported entry checks these too; this guard protects direct callers
+  // from indexing past the fixed tables.
+  if (!ArgumentsFit(maxBase, blockSize, workTerms)) return;
+  const int32_t n = workTerms;
+  gRun.CurrentPower = k;
+  gRun.CurrentWeight = 0;
+  gRun.PassCounter = 0;
+  if (maxBase < n) return;
+
+  Clock::time_point start = Clock::now();
+  int32_t* pool = gSearch.BasePool;
+  for (int32_t i = 0; i + 5 < maxBase; ++i) pool[5 + i] = 5 + i;
+  Shuffle(pool + 5, maxBase - 5);
+  pool[0] = maxBase;
+  pool[1] = 1;
+  pool[2] = 2;
+  pool[3] = 3;
+  pool[4] = 4;
+  Shuffle(pool, n);
+  OrderBases(n);
+  std::fflush(stdout);
+
+  gSearch.workTerms = n;
+  int32_t relations = 0;
+  int32_t dropped = 0;
+  NTL::ErrorMsgCallback = NtlErrorMessage;
+  // The lattice lives in this scope only, so it is released on every way out,
+  // a fatal error thrown through here included.
+  {
+    NTL::mat_ZZ lattice;
+    try {
+      lattice.SetDims(n, n + 1);
+      const long weight = static_cast<long>(Rand()) * 65536 + 1;
+      for (int32_t i = 0; i < n; ++i) {
+        NTL::conv(lattice[i][i], 1L);
+        NTL::ZZ last;
+        NTL::power(last, static_cast<long>(pool[i]), static_cast<long>(k));
+        NTL::mul(lattice[i][n], last, weight);
+      }
+      Clock::time_point reduction = Clock::now();
+      NTL::BKZ_XD(lattice, kReductionDelta, blockSize, 0, nullptr, 0);
+      gSearchTiming.reductionSeconds += SecondsSince(reduction);
+      relations = ExtractRelations(lattice, n, dropped);
+    } catch (const std::exception& e) {
+      FatalErrorF("NTL: %s\n", e.what());
+    }
+  }
+  gSearch.relationCount = relations;
+
+  int32_t rows = ShortenRelations(relations, n);
+  HarvestRelations(rows, n);
+  if (dropped > 0) {
+    std::printf("Dropped %d relations too large for 32-bit coefficients\n", dropped);
+  }
+  gSearchTiming.totalSeconds += SecondsSince(start);
+  ++gSearchTiming.iterations;
+}
+
 }  // namespace quorvex

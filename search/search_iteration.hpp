@@ -20,6 +20,15 @@ struct SearchTables {
 };
 extern SearchTables gSearch;
 
+// Where the time of the iterations goes, accumulated over the run; read by the
+// benchmark, never printed by the program.
+struct SearchTiming {
+  double reductionSeconds;  // inside the lattice reduction
+  double totalSeconds;      // whole iterations, reduction included
+  int64_t iterations;       // iterations that reached the reduction
+};
+extern SearchTiming gSearchTiming;
+
 // One randomised search: draw and print the bases, reduce the lattice, extract
 // the relations, then shorten and harvest them into the store.
 void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
