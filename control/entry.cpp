@@ -1,6 +1,147 @@
 #include "control/entry.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "control/folder_lock.hpp"
+#include "control/keyboard.hpp"
+#include "control/parameters.hpp"
+#include "control/priority.hpp"
+#include "control/run_loop.hpp"
+#include "control/run_state.hpp"
+#include "control/signals.hpp"
+#include "control/usage.hpp"
+#include "quorvex.h"
+#include "search/random.hpp"
+#include "store/solution_notation.hpp"
+#include "store/solution_store.hpp"
+#include "store/verify.hpp"
+
 namespace quorvex {
-int ProgramEntry(int, char**) {
-  return 0;
-}  // stub
+
+namespace {
+
+enum class Command { Search, Extract, Verify };
+
+struct CommandLine {
+  Command command = Command::Search;
+  bool haveSeed = false;
+  uint32_t seed = 0;
+  bool help = false;
+  bool version = false;
+};
+
+bool EqualsIgnoringCase(const char* text, const char* word) {
+  for (; *word != '\0'; ++text, ++word) {
+    char c = *text;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != *word) return false;
+  }
+  return *text == '\0';
+}
+
+// A non-negative decimal that fits in 32 unsigned bits, nothing else.
+bool ParseSeed(const char* text, uint32_t& seed) {
+  if (text == nullptr || *text == '\0') return false;
+  uint64_t value = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(*c - '0');
+    if (value > UINT32_MAX) return false;
+  }
+  seed = static_cast<uint32_t>(value);
+  return true;
+}
+
+int UsageError(const char* message, const char* argument) {
+  std::fprintf(stderr, message, argument);
+  std::fputs(kUsageText, stderr);
+  return 2;
+}
+
+// Returns -1 when the line is good, else the exit status of its refusal.
+int ParseCommandLine(int argc, char** argv, CommandLine& line) {
+  bool haveCommand = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      line.help = true;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      line.version = true;
+    } else if (std::strcmp(arg, "--seed") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      if (!ParseSeed(value, line.seed)) {
+        return UsageError("--seed needs a whole number from 0 to 4294967295, not \"%s\"\n",
+                          value == nullptr ? "" : value);
+      }
+      line.haveSeed = true;
+    } else if (arg[0] == '-') {
+      return UsageError("Unknown option %s\n", arg);
+    } else if (!haveCommand) {
+      // Only the first word counts; any further word is ignored.
+      haveCommand = true;
+      if (EqualsIgnoringCase(arg, "extract")) line.command = Command::Extract;
+      if (EqualsIgnoringCase(arg, "verify")) line.command = Command::Verify;
+    }
+  }
+  return -1;
+}
+
+void ListStore() {
+  for (const SolutionRecord& slot : gStore.slots) {
+    if (slot.termCount != 0) PrintSolutionNote(slot);
+  }
+}
+
+int Finish(int status) {
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+
+int ProgramEntry(int argc, char** argv) {
+  CommandLine line;
+  if (int status = ParseCommandLine(argc, argv, line); status >= 0) return status;
+  if (line.help) {
+    std::fputs(kUsageText, stdout);
+    return Finish(0);
+  }
+  if (line.version) {
+    std::fputs(kVersionText, stdout);
+    return Finish(0);
+  }
+
+  std::printf("Quorvex beta 10\n");
+  gRun.StopRequested = 0;
+  // Listing and verifying only read, so they may run beside a search.
+  if (line.command == Command::Search && !LockWorkingFolder()) {
+    std::printf("Another quorvex run is using this folder\n");
+    return Finish(1);
+  }
+  if (LoadParameters() != 0) {
+    std::printf("Cannot load parameters\n");
+    return Finish(1);
+  }
+  ApplyPriority(gParams.PRIORITY);
+  std::fflush(stdout);
+  if (Init(gParams.POWER) != 0) return Finish(1);
+  gRun.CurrentPower = gParams.POWER;
+
+  if (line.command == Command::Extract) {
+    ListStore();
+    return Finish(0);
+  }
+  if (line.command == Command::Verify) return Finish(VerifyAll(gParams.POWER));
+
+  SeedRandom(line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr)));
+  InstallStopSignals();
+  KeyboardBegin();
+  int status = RunLoop(ComputeOneIteration);
+  KeyboardEnd();
+  return Finish(status);
+}
+
 }  // namespace quorvex

@@ -1,0 +1,163 @@
+#include <sys/stat.h>
+
+#include <string>
+
+#include "control/parameters.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using testing_support::CaptureOutput;
+using testing_support::FileExists;
+using testing_support::FolderTest;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+const std::string kRequired =
+    "POWER=4\nSTART=60\nEND=200\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=10\n";
+
+struct LoadOutcome {
+  int32_t result = -1;
+  int exitStatus = -1;  // -1 when the load returned
+  std::string output;
+};
+
+LoadOutcome Load(const std::string& text) {
+  WriteFile("PARAMS.INI", text);
+  LoadOutcome o;
+  o.output = CaptureOutput([&] { o.result = LoadParameters(); }, &o.exitStatus);
+  return o;
+}
+
+using ParamsFile = FolderTest;
+
+TEST_F(ParamsFile, RequiredKeysAloneGiveTheDefaults) {
+  LoadOutcome o = Load(kRequired);
+  ASSERT_EQ(o.result, 0);
+  EXPECT_EQ(o.output, "");
+  const Parameters& p = gParams;
+  EXPECT_EQ(p.POWER, 4);
+  EXPECT_EQ(p.START, 60);
+  EXPECT_EQ(p.END, 200);
+  EXPECT_EQ(p.BLOCKSIZE, 20);
+  EXPECT_EQ(p.WORKTERMS, 0);
+  EXPECT_EQ(p.ITERATIONS, 10);
+  EXPECT_EQ(p.CURRENTITERATION, 0);
+  EXPECT_EQ(p.NEMB, 0);
+  EXPECT_EQ(p.CURRENTNEMB, 0);
+  EXPECT_EQ(p.SAVE, 100);
+  EXPECT_EQ(p.CURRENTSAVE, 0);
+  EXPECT_EQ(p.NEMBPASS, 3);
+  EXPECT_EQ(p.RESTART, -1);
+  EXPECT_EQ(p.WEIGHT, 8);
+  EXPECT_EQ(p.PRIORITY, 1);
+}
+
+TEST_F(ParamsFile, AcceptedSpellings) {
+  // Earlier values must not leak into a new load.
+  gParams.NEMB = 77;
+  LoadOutcome o = Load(
+      "; comment\r\n"
+      "power=5\r\n"
+      "\r\n"
+      "Start=7 and a remark\r\n"
+      "END=\r\n"
+      "BLOCKSIZE=30\n"
+      "BLOCKSIZE=2\n"
+      "WorkTerms=200\n"
+      "ITERATIONS=4294967306\n"
+      "restart=-1\n"
+      "weight=3x\n"
+      "\x1a"
+      "PRIORITY=10");
+  ASSERT_EQ(o.result, 0) << o.output;
+  const Parameters& p = gParams;
+  EXPECT_EQ(p.POWER, 5);
+  EXPECT_EQ(p.START, 7);
+  EXPECT_EQ(p.END, 0);          // an empty value is present and 0
+  EXPECT_EQ(p.BLOCKSIZE, 2);    // the last of two lines wins
+  EXPECT_EQ(p.WORKTERMS, 200);  // the limit itself is allowed
+  EXPECT_EQ(p.ITERATIONS, 10);  // wrapped to 32 bits
+  EXPECT_EQ(p.RESTART, 0);      // a minus sign reads as 0
+  EXPECT_EQ(p.WEIGHT, 3);
+  EXPECT_EQ(p.PRIORITY, 10);  // last line without a line end
+  EXPECT_EQ(p.NEMB, 0);
+}
+
+TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {" POWER=4\n" + kRequired, "Bad parameter\n"},
+      {"POWER =4\n" + kRequired, "Bad parameter\n"},
+      {kRequired + "COLOUR=3\n", "Bad parameter\n"},
+      {kRequired + " ; not in the first column\n", "Bad parameter\n"},
+      // A bad line wins over a missing key.
+      {"POWER=4\nbogus\n", "Bad parameter\n"},
+      {"POWER=4\nSTART=60\nEND=200\nBLOCKSIZE=20\nWORKTERMS=0\n", "Missing parameter\n"},
+      {kRequired + "START=2147483648\n", "Missing parameter\n"},
+      {kRequired + "WORKTERMS=250\n", "WORKTERMS=250 is above its limit 200\n"},
+      {kRequired + "BLOCKSIZE=1\n", "BLOCKSIZE=1 is below its limit 2\n"},
+      {kRequired + "START=20000\n", "START=20000 is above its limit 10000\n"},
+      {kRequired + "END=10001\n", "END=10001 is above its limit 10000\n"},
+      {kRequired + "RESTART=10001\n", "RESTART=10001 is above its limit 10000\n"},
+  };
+  for (const Case& c : cases) {
+    LoadOutcome o = Load(c.text);
+    EXPECT_EQ(o.exitStatus, 1) << c.text;
+    EXPECT_EQ(o.output, "Error: " + c.message + "\n") << c.text;
+  }
+  EXPECT_TRUE(Load(kRequired + "START=10000\nEND=10000\nRESTART=10000\n").exitStatus == -1);
+}
+
+TEST_F(ParamsFile, MissingFileLeavesTheVariablesAlone) {
+  gParams.POWER = 9;
+  int32_t result = -1;
+  EXPECT_EQ(CaptureOutput([&] { result = LoadParameters(); }), "No PARAMS.INI file\n");
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(gParams.POWER, 9);
+}
+
+TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrder) {
+  ASSERT_EQ(Load("power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
+                 "currentiteration=3\nnembpass=2\nweight=16\n")
+                .result,
+            0);
+  gParams.CURRENTSAVE = 7;
+  gParams.CURRENTNEMB = 5;
+  SaveParameters();
+  const std::string head = "POWER=4\nSTART=60\nEND=200\n";
+  const std::string tail =
+      "BLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=10\nCURRENTITERATION=3\nNEMB=0\nNEMBPASS=2\n"
+      "CURRENTNEMB=5\nSAVE=100\nCURRENTSAVE=7\nWEIGHT=16\nPRIORITY=1\n";
+  EXPECT_EQ(ReadFile("PARAMS.INI"), head + tail);
+
+  gParams.RESTART = 0;
+  SaveParameters();
+  EXPECT_EQ(ReadFile("PARAMS.INI"), head + "RESTART=0\n" + tail);
+  EXPECT_FALSE(FileExists("PARAMS.INI.tmp"));
+
+  // What was written reads back to the same values.
+  Parameters saved = gParams;
+  ASSERT_EQ(LoadParameters(), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&gParams), sizeof gParams),
+            std::string(reinterpret_cast<const char*>(&saved), sizeof saved));
+}
+
+TEST_F(ParamsFile, FailedSaveKeepsTheOldFile) {
+  WriteFile("PARAMS.INI", kRequired);
+  // A folder where the temporary file must go makes the write fail.
+  ASSERT_EQ(mkdir("PARAMS.INI.tmp", 0755), 0);
+  gParams.POWER = 5;
+  int status = 0;
+  EXPECT_EQ(CaptureOutput([] { SaveParameters(); }, &status), "Cannot write PARAMS.INI\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(ReadFile("PARAMS.INI"), kRequired);
+  EXPECT_FALSE(FileExists("Bug.txt"));
+}
+
+}  // namespace
+}  // namespace quorvex

@@ -1,0 +1,200 @@
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "control/parameters.hpp"
+#include "control/run_loop.hpp"
+#include "control/run_state.hpp"
+#include "store/solution_store.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using testing_support::CaptureOutput;
+using testing_support::FolderTest;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+// The run loop's trace, as seen from outside: "I<maxBase>" for an iteration,
+// "P" for a PARAMS.INI rewrite, "B" for a checkpoint write, "S" for a
+// statistics line of a cross-reduction pass.
+struct Recorder {
+  int watch = -1;
+  std::string trace;
+  std::string snapshots;  // CURRENTITERATION/CURRENTSAVE/CURRENTNEMB at each iteration
+  int calls = 0;
+  int stopAfter = 0;  // set StopRequested during this call (0: never)
+};
+Recorder gRecorder;
+
+void Append(const std::string& item) {
+  if (!gRecorder.trace.empty()) gRecorder.trace += ' ';
+  gRecorder.trace += item;
+}
+
+void DrainFileEvents() {
+  alignas(inotify_event) char buffer[64 * 1024];
+  for (;;) {
+    ssize_t n = read(gRecorder.watch, buffer, sizeof buffer);
+    if (n <= 0) return;
+    for (char* at = buffer; at < buffer + n;) {
+      auto* event = reinterpret_cast<inotify_event*>(at);
+      std::string name = event->len > 0 ? event->name : "";
+      if (name == "PARAMS.INI") Append("P");
+      if (name == "DATA4.BIN") Append("B");
+      if (name == "STATS.TXT") Append("S");
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+}
+
+std::string Value(const std::string& text, const std::string& key) {
+  size_t at = text.find("\n" + key + "=");
+  if (at == std::string::npos) return "?";
+  at += key.size() + 2;
+  return text.substr(at, text.find('\n', at) - at);
+}
+
+int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
+  EXPECT_EQ(power, gParams.POWER);
+  EXPECT_EQ(blockSize, gParams.BLOCKSIZE);
+  EXPECT_EQ(workTerms, gParams.WORKTERMS);
+  DrainFileEvents();
+  Append('I' + std::to_string(maxBase));
+  std::string params = ReadFile("PARAMS.INI");
+  gRecorder.snapshots += Value(params, "CURRENTITERATION") + "/" + Value(params, "CURRENTSAVE") +
+                         "/" + Value(params, "CURRENTNEMB") + " ";
+  if (++gRecorder.calls == gRecorder.stopAfter) gRun.StopRequested = 1;
+  return 1;
+}
+
+class RunLoopTest : public FolderTest {
+ protected:
+  void SetUp() override {
+    FolderTest::SetUp();
+    gRecorder = Recorder{};
+    gRecorder.watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(gRecorder.watch, 0);
+    ASSERT_GE(inotify_add_watch(gRecorder.watch, ".", IN_CLOSE_WRITE | IN_MOVED_TO), 0);
+  }
+  void TearDown() override {
+    close(gRecorder.watch);
+    FolderTest::TearDown();
+  }
+
+  // Loads the parameters, runs the loop and returns its status.
+  int Run(const std::string& params, std::string* output) {
+    WriteFile("PARAMS.INI", "POWER=4\nBLOCKSIZE=20\nWORKTERMS=0\n" + params);
+    EXPECT_EQ(LoadParameters(), 0);
+    DrainFileEvents();
+    gRecorder.trace.clear();  // the test's own write of PARAMS.INI
+    int status = -1;
+    *output = CaptureOutput([&] { status = RunLoop(CountingIteration); });
+    DrainFileEvents();
+    return status;
+  }
+};
+
+TEST_F(RunLoopTest, Schedules) {
+  struct Case {
+    const char* name;
+    const char* params;
+    int stopAfter;
+    int status;
+    const char* maxLines;
+    const char* trace;
+    const char* savedStart;  // START in PARAMS.INI afterwards
+  };
+  const Case cases[] = {
+      {"start equals end", "START=10\nEND=10\nITERATIONS=2\n", 0, 0, "", "B", "10"},
+      {"two steps up", "START=10\nEND=12\nITERATIONS=2\n", 0, 0, "10 11", "I10 I10 P I11 I11 P B",
+       "12"},
+      {"downward", "START=12\nEND=10\nITERATIONS=1\n", 0, 0, "12 11", "I12 P I11 P B", "10"},
+      {"save every iteration", "START=10\nEND=11\nITERATIONS=2\nSAVE=1\n", 0, 0, "10",
+       "I10 P B I10 P B P B", "11"},
+      {"save switched off", "START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n", 0, 0, "10",
+       "I10 I10 I10 P B", "11"},
+      {"save period across steps", "START=10\nEND=13\nITERATIONS=2\nSAVE=3\n", 0, 0, "10 11 12",
+       "I10 I10 P I11 P B I11 P I12 I12 P B P B", "13"},
+      {"resumed step already done", "START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n", 0, 0,
+       "10", "P B", "11"},
+      {"no iterations", "START=10\nEND=13\nITERATIONS=0\n", 0, 0, "10 11 12", "P P P B", "13"},
+      {"restart walk until a stop", "START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7, 1,
+       "8 9 5 6 7 8 9 5", "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B", "5"},
+      {"stop inside a step", "START=10\nEND=12\nITERATIONS=5\n", 2, 1, "10", "I10 I10 P B", "10"},
+      {"restart at the end", "START=10\nEND=11\nRESTART=11\nITERATIONS=1\n", 0, 0, "10",
+       "I10 P P B", "11"},
+      {"restart with no iterations", "START=5\nEND=7\nRESTART=3\nITERATIONS=0\n", 0, 0, "5 6",
+       "P P P B", "7"},
+      {"restart from an empty range", "START=4\nEND=4\nRESTART=4\nITERATIONS=3\n", 0, 0, "", "P B",
+       "4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    gRecorder.stopAfter = c.stopAfter;
+    std::string output;
+    EXPECT_EQ(Run(c.params, &output), c.status);
+    std::string maxLines;
+    for (size_t at = output.find("Max="); at != std::string::npos;
+         at = output.find("Max=", at + 1)) {
+      if (!maxLines.empty()) maxLines += ' ';
+      maxLines += output.substr(at + 4, output.find('\n', at) - at - 4);
+    }
+    EXPECT_EQ(maxLines, c.maxLines);
+    EXPECT_EQ(gRecorder.trace, c.trace);
+    std::string params = ReadFile("PARAMS.INI");
+    EXPECT_EQ(Value(params, "START"), c.savedStart);
+    if (c.status == 0 && std::string(c.params).find("RESTART") != std::string::npos) {
+      EXPECT_NE(output.find("run ends"), std::string::npos) << output;
+    }
+  }
+}
+
+TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
+  gRecorder.stopAfter = 3;
+  std::string output;
+  EXPECT_EQ(Run("START=10\nEND=12\nITERATIONS=5\nSAVE=2\nNEMB=10\nCURRENTNEMB=4\n", &output), 1);
+  std::string params = ReadFile("PARAMS.INI");
+  EXPECT_EQ(Value(params, "START"), "10");
+  EXPECT_EQ(Value(params, "CURRENTITERATION"), "3");
+  EXPECT_EQ(Value(params, "CURRENTSAVE"), "1");
+  EXPECT_EQ(Value(params, "CURRENTNEMB"), "7");
+}
+
+TEST_F(RunLoopTest, AStopIsSeenInAStepWithoutIterations) {
+  gRun.StopRequested = 1;
+  std::string output;
+  EXPECT_EQ(Run("START=10\nEND=13\nITERATIONS=0\n", &output), 1);
+  EXPECT_EQ(output, "Max=10\n");
+  EXPECT_EQ(gRecorder.trace, "P B");
+  EXPECT_EQ(Value(ReadFile("PARAMS.INI"), "START"), "10");
+}
+
+TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
+  // One stored solution, so that a cross-reduction run writes a statistics line.
+  SolutionRecord record{};
+  const Term terms[] = {{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}};
+  for (const Term& t : terms) record.terms[record.termCount++] = t;
+  record.leftCount = 1;
+  record.rightCount = 4;
+  InsertRecord(record, nullptr, InsertQuiet);
+  ASSERT_EQ(gStore.count, 1);
+
+  std::string output;
+  EXPECT_EQ(Run("START=10\nEND=11\nITERATIONS=4\nSAVE=1\nNEMB=3\nWEIGHT=1\n", &output), 0);
+  // The SAVE point of the third iteration comes first, then the NEMB point
+  // with its own rewrite and checkpoint, then the cross-reduction.
+  EXPECT_EQ(gRecorder.trace, "I10 P B I10 P B I10 P B P B S I10 P B P B");
+  // A SAVE point holds CURRENTNEMB before it advances; the NEMB point holds 0.
+  EXPECT_EQ(gRecorder.snapshots, "?/?/? 1/0/0 2/0/1 3/0/0 ");
+  std::string params = ReadFile("PARAMS.INI");
+  EXPECT_EQ(Value(params, "CURRENTNEMB"), "1");
+  EXPECT_EQ(Value(params, "CURRENTSAVE"), "0");
+}
+
+}  // namespace
+}  // namespace quorvex
