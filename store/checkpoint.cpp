@@ -1,15 +1,214 @@
 #include "store/checkpoint.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "control/atomic_file.hpp"
+#include "control/fatal_error.hpp"
+#include "store/solution_store.hpp"
+
 namespace quorvex {
+
+CheckpointState gCheckpoint;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr int32_t kSmallestInt32 = -2147483647 - 1;
+constexpr int64_t kLargestInt32 = 2147483647;
+
+void AppendInt32(std::string& bytes, int32_t value) {
+  const uint32_t bits = static_cast<uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFF);
+}
+
+// Copies `from` to a new file `to` (never over an existing one). Returns 0 or
+// the errno of the failure.
+int CopyToNewFile(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    int error = errno;
+    ::close(in);
+    return error;
+  }
+  char buffer[65536];
+  int error = 0;
+  for (;;) {
+    ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got < 0) error = errno;
+      break;
+    }
+    for (ssize_t done = 0; done < got && error == 0;) {
+      ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno != EINTR) error = errno;
+      if (put > 0) done += put;
+    }
+    if (error != 0) break;
+  }
+  if (error == 0 && ::fsync(out) != 0) error = errno;
+  if (::close(out) != 0 && error == 0) error = errno;
+  ::close(in);
+  if (error != 0) ::unlink(to.c_str());
+  return error;
+}
+
+// Keeps the damaged file under a free name DATA<k>.BIN.bad, .bad.1, ... before
+// a save replaces it: a person may still recover entries from it. A second
+// name for the same file is enough, since the save renames a new file over
+// the old name; a copy serves where the file system has no hard links.
+void KeepDamagedOriginal(const std::string& name) {
+  struct stat info;
+  if (::stat(name.c_str(), &info) != 0) return;  // nothing left to keep
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char suffix[32];
+    if (attempt == 0) {
+      std::snprintf(suffix, sizeof suffix, ".bad");
+    } else {
+      std::snprintf(suffix, sizeof suffix, ".bad.%d", attempt);
+    }
+    const std::string keep = name + suffix;
+    int error = ::link(name.c_str(), keep.c_str()) == 0 ? 0 : errno;
+    if (error != 0 && error != EEXIST) error = CopyToNewFile(name, keep);
+    if (error == EEXIST) continue;
+    if (error != 0) break;
+    std::printf("Damaged %s kept as %s\n", name.c_str(), keep.c_str());
+    return;
+  }
+  std::printf("Cannot write %s.bad\n", name.c_str());
+  ExitProcess(1);
+}
+
+// Reads one entry into the record. False when the entry is damaged: a term
+// count outside 1..200 or the end of the file inside it. Terms that cannot be
+// part of any solution end the process.
+bool ReadEntry(std::FILE* file, SolutionRecord& record) {
+  int32_t termCount = 0;
+  if (!ReadInt32(file, termCount) || termCount <= 0 || termCount > kMaxTerms) return false;
+  int64_t left = 0;
+  int64_t right = 0;
+  for (int32_t j = 0; j < termCount; ++j) {
+    Term& term = record.terms[j];
+    if (!ReadInt32(file, term.base)) return false;
+    if (!ReadInt32(file, term.multiplicity)) return false;
+    if (term.base <= 0 || term.multiplicity == 0 || term.multiplicity == kSmallestInt32) {
+      FatalError("Corrupted data in the file\n");
+    }
+    if (term.multiplicity > 0) {
+      left += term.multiplicity;
+    } else {
+      right -= term.multiplicity;
+    }
+  }
+  if (left > kLargestInt32 || right > kLargestInt32) FatalError("Corrupted data in the file\n");
+  record.next = nullptr;
+  record.prev = nullptr;
+  record.signature = 0;
+  record.termCount = termCount;
+  record.leftCount = static_cast<int32_t>(left);
+  record.rightCount = static_cast<int32_t>(right);
+  return true;
+}
+
+}  // namespace
+
 std::string CheckpointName(int32_t power) {
   return "DATA" + std::to_string(power) + ".BIN";
 }
-void SaveCheckpoint(int32_t) {}  // stub
-int32_t LoadCheckpoint(int32_t) {
+
+void WriteInt32(int32_t value, std::FILE* stream) {
+  std::string bytes;
+  AppendInt32(bytes, value);
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+bool ReadInt32(std::FILE* stream, int32_t& value) {
+  unsigned char bytes[4];
+  if (std::fread(bytes, 1, 4, stream) != 4) return false;
+  const uint32_t bits = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                        static_cast<uint32_t>(bytes[2]) << 16 |
+                        static_cast<uint32_t>(bytes[3]) << 24;
+  value = static_cast<int32_t>(bits);
+  return true;
+}
+
+void SaveCheckpoint(int32_t power) {
+  const std::string name = CheckpointName(power);
+  if (gCheckpoint.damaged && gCheckpoint.damagedPower == power) {
+    KeepDamagedOriginal(name);
+    gCheckpoint.damaged = false;
+  }
+
+  std::size_t size = 4;
+  for (const SolutionRecord& slot : gStore.slots) {
+    if (slot.termCount != 0) size += 4 + 8 * static_cast<std::size_t>(slot.termCount);
+  }
+  std::string bytes;
+  bytes.reserve(size);
+  AppendInt32(bytes, gStore.count);
+  int32_t written = 0;
+  for (const SolutionRecord& slot : gStore.slots) {
+    if (slot.termCount == 0) continue;
+    ++written;
+    AppendInt32(bytes, slot.termCount);
+    for (int32_t j = 0; j < slot.termCount; ++j) {
+      AppendInt32(bytes, slot.terms[j].base);
+      AppendInt32(bytes, slot.terms[j].multiplicity);
+    }
+  }
+  // Written beside the old file and renamed over it: a crash or a full disk
+  // leaves the previous checkpoint whole.
+  if (!ReplaceFileAtomically(name, bytes.data(), bytes.size())) {
+    std::printf("Cannot write %s\n", name.c_str());
+    ExitProcess(1);
+  }
+  if (written != gStore.count) FatalError("Savefile gone wrong\n");
+}
+
+int32_t LoadCheckpoint(int32_t power) {
+  const std::string name = CheckpointName(power);
+  gCheckpoint.damaged = false;
+  FilePtr file(std::fopen(name.c_str(), "rb"));
+  if (!file) {
+    std::printf("No %s file\n", name.c_str());
+    return 0;
+  }
+  int32_t total = 0;
+  // A negative count cannot have been written; like a count cut short, it
+  // marks the file as damaged.
+  bool damaged = !ReadInt32(file.get(), total) || total < 0;
+  SolutionRecord record;
+  for (int32_t i = 0; !damaged && i < total; ++i) {
+    if (i % 10 == 0) {
+      std::printf("%d/%d\r", i, total);
+      std::fflush(stdout);
+    }
+    if (!ReadEntry(file.get(), record)) {
+      damaged = true;
+      break;
+    }
+    SortTerms(record);
+    InsertRecord(record, nullptr, InsertQuiet);
+  }
+  if (damaged) {
+    std::printf("Corrupted bin file, continuing\n");
+    gCheckpoint.damaged = true;
+    gCheckpoint.damagedPower = power;
+  }
+  file.reset();
+  std::printf("%s loaded\n", name.c_str());
   return 0;
-}  // stub
-void WriteInt32(int32_t, std::FILE*) {}  // stub
-bool ReadInt32(std::FILE*, int32_t& value) {
-  value = 0;
-  return false;
-}  // stub
+}
+
 }  // namespace quorvex

@@ -6,6 +6,15 @@
 
 namespace quorvex {
 
+// What the last LoadCheckpoint found out about the file it read.
+struct CheckpointState {
+  // DATA<damagedPower>.BIN was damaged (bad term count, cut short): its
+  // original is kept as DATA<k>.BIN.bad before the next save writes over it.
+  bool damaged = false;
+  int32_t damagedPower = 0;
+};
+extern CheckpointState gCheckpoint;
+
 // "DATA<k>.BIN"
 std::string CheckpointName(int32_t power);
 // Writes the whole store to DATA<k>.BIN atomically; a failed write ends the

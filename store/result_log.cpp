@@ -1,10 +1,208 @@
 #include "store/result_log.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "control/atomic_file.hpp"
+#include "control/fatal_error.hpp"
+#include "control/line_reader.hpp"
+#include "control/run_state.hpp"
+#include "store/solution_notation.hpp"
+#include "store/solution_store.hpp"
+#include "store/verify.hpp"
+
 namespace quorvex {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+bool WriteAll(int fd, const std::string& data) {
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    ssize_t written = ::write(fd, p, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool AppendSynced(const std::string& name, const std::string& data) {
+  int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
+void FillRecord(const ParsedSolution& parsed, SolutionRecord& record) {
+  record.next = nullptr;
+  record.prev = nullptr;
+  record.signature = 0;
+  record.leftCount = parsed.m;
+  record.rightCount = parsed.n;
+  record.termCount = parsed.count;
+  for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
+}
+
+enum class LineKind { Ignored, Solution, Refused };
+
+// Judges the line in LineBuffer as a line of the log for the power, with the
+// loader's checks in their order; `failure` receives the fatal message of a
+// refused line. A line without line end is only accepted when it holds as an
+// identity: a tear inside a number can leave a line that reads well but is false.
+LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
+                      ParsedSolution& parsed, std::string& failure) {
+  const char first = gLine.LineBuffer[0];
+  if (first == '\0' || first == '/' || first == ';') return LineKind::Ignored;
+  if (first != '(') {
+    failure = "Wrong line: " + std::string(gLine.LineBuffer) + "\n";
+    return LineKind::Refused;
+  }
+  const std::string tooMuch = "Too much terms on " + std::string(gLine.LineBuffer) + "\n";
+  ParseRefusal refusal = TryParseSolutionLine(power, name.c_str(), parsed);
+  if (!refusal.message.empty()) {
+    // 200 Terms were already too many before the bad Term was reached.
+    failure = refusal.atTerm && parsed.count >= kMaxTerms ? tooMuch : refusal.message;
+  } else if (parsed.otherPower) {
+    return LineKind::Ignored;
+  } else if (parsed.count >= kMaxTerms) {
+    failure = tooMuch;
+  } else if (parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
+    failure = "Bad number of terms\n";
+  } else if (unterminated && !IdentityHolds(parsed.terms, parsed.count, power)) {
+    failure = "False identity\n";
+  } else {
+    return LineKind::Solution;
+  }
+  return LineKind::Refused;
+}
+
+// Whether the start-up reader would skip `tail`, the last line of the log
+// without its line end, as torn.
+bool TailIsTorn(const std::string& tail, int32_t power, const std::string& name) {
+  // Longer than any line this program writes, so it cannot be one of them.
+  if (tail.size() >= static_cast<std::size_t>(kLineLimit)) return true;
+  std::FILE* stream = ::fmemopen(const_cast<char*>(tail.data()), tail.size(), "r");
+  if (stream == nullptr) return true;
+  // The log is written in the middle of a run; whatever line someone else was
+  // reading stays as it was.
+  const LineState saved = gLine;
+  ParsedSolution parsed;
+  std::string failure;
+  bool torn = LineReader(stream, kLineLimit) >= 0 &&
+              JudgeLogLine(power, name, true, parsed, failure) == LineKind::Refused;
+  std::fclose(stream);
+  gLine = saved;
+  return torn;
+}
+
+// Appends the line after a last line that has no line end (an append cut off
+// by a crash or a full disk). A tail that reads as a valid line is closed with
+// a line end. A torn one becomes a comment (";" before it): closed as it is,
+// it would stop every later start as a bad line in the middle of the file.
+// The file is then replaced as a whole, so a crash leaves the old one.
+bool AppendAfterTornTail(const std::string& name, const std::string& line) {
+  std::string content;
+  {
+    FilePtr file(std::fopen(name.c_str(), "rb"));
+    if (!file) return false;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+      content.append(buffer, got);
+    if (std::ferror(file.get())) return false;
+  }
+  std::size_t newline = content.rfind('\n');
+  const std::size_t tailStart = newline == std::string::npos ? 0 : newline + 1;
+  const std::string tail = content.substr(tailStart);
+  if (!TailIsTorn(tail, gRun.CurrentPower, name)) return AppendSynced(name, "\n" + line);
+  std::printf("Torn last line of %s kept as a comment: %s\n", name.c_str(), tail.c_str());
+  std::string repaired = content.substr(0, tailStart);
+  repaired += ';';
+  repaired += tail;
+  repaired += '\n';
+  repaired += line;
+  return ReplaceFileAtomically(name, repaired.data(), repaired.size());
+}
+
+// Appends the line and syncs it to disk, closing a torn last line first.
+bool AppendLine(const std::string& name, const std::string& line) {
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat info;
+    char last = '\n';
+    if (::fstat(fd, &info) == 0 && info.st_size > 0 &&
+        ::pread(fd, &last, 1, info.st_size - 1) != 1) {
+      last = '\n';
+    }
+    ::close(fd);
+    if (last != '\n') return AppendAfterTornTail(name, line);
+  }
+  return AppendSynced(name, line);
+}
+
+}  // namespace
+
 std::string ResultLogName(int32_t power) {
   return "DATA" + std::to_string(power) + ".TXT";
 }
-void LogSolution(const SolutionRecord&) {}  // stub
-int32_t LoadResultLog(int32_t) {
+
+void LogSolution(const SolutionRecord& record) {
+  const std::string name = ResultLogName(gRun.CurrentPower);
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, " (%d,%d)\n", gRun.CurrentWeight, gRun.PassCounter);
+  const std::string line = FormatSolution(record, gRun.CurrentPower) + suffix;
+  const bool written = AppendLine(name, line);
+  // Printed even when the file refused it, so the result is not lost.
+  std::printf("%s", line.c_str());
+  std::fflush(stdout);
+  if (!written) FatalErrorF("Cannot write %s\n", name.c_str());
+}
+
+int32_t LoadResultLog(int32_t power) {
+  const std::string name = ResultLogName(power);
+  FilePtr file(std::fopen(name.c_str(), "rt"));
+  if (!file) {
+    std::printf("No %s file\n", name.c_str());
+    return 0;
+  }
+  ParsedSolution parsed;
+  SolutionRecord record;
+  std::string failure;
+  while (LineReader(file.get(), kLineLimit) >= 0) {
+    switch (JudgeLogLine(power, name, gLine.endedAtEof, parsed, failure)) {
+      case LineKind::Ignored:
+        continue;
+      case LineKind::Refused:
+        if (gLine.endedAtEof) {
+          // Only the last line can lack its line end: an append cut off by a
+          // crash. Everything before it is intact, so the start goes on.
+          std::printf("Skipping the torn last line of %s: %s\n", name.c_str(), gLine.LineBuffer);
+          continue;
+        }
+        file.reset();
+        FatalError(failure.c_str());
+      case LineKind::Solution:
+        FillRecord(parsed, record);
+        SortTerms(record);
+        InsertRecord(record, nullptr, InsertQuiet);
+        break;
+    }
+  }
   return 0;
-}  // stub
+}
+
 }  // namespace quorvex

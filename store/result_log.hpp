@@ -10,9 +10,15 @@ namespace quorvex {
 // "DATA<k>.TXT"
 std::string ResultLogName(int32_t power);
 // Appends the record's line with the " (W,P)" suffix to DATA<k>.TXT (synced to
-// disk before returning) and prints it.
+// disk before returning) and prints it. A last line without line end is
+// closed first, so the new line stands on its own; one that the start-up
+// reader would skip as torn is kept as a comment instead. When the log cannot be
+// written the line is still printed, then the process ends with
+// "Cannot write DATA<k>.TXT" (status 1).
 void LogSolution(const SolutionRecord& record);
-// Reads DATA<k>.TXT into the store (quietly). Returns 0.
+// Reads DATA<k>.TXT into the store (quietly). Returns 0. A last line without
+// line end that cannot be read, or does not hold as an identity, is taken for
+// a line torn by a crash and skipped with a message.
 int32_t LoadResultLog(int32_t power);
 
 }  // namespace quorvex

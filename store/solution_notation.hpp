@@ -24,6 +24,19 @@ struct ParsedSolution {
 // end the process. `fileName` is quoted in the messages it adds.
 void ParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
 
+// Why TryParseSolutionLine refused a line.
+struct ParseRefusal {
+  std::string message;  // the full fatal message; empty when the line was read
+  // The refusal came from one Term (base or multiplicity 0, a number too
+  // large); out.count then holds the Terms read before it.
+  bool atTerm = false;
+};
+
+// The parser behind ParseSolutionLine: hands a refusal back instead of ending
+// the process, so a loader can decide what a bad line costs (a line torn by a
+// crash is skipped, any other is fatal).
+ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
+
 // The "extract" listing line: the solution followed by "(Note: %f)".
 void PrintSolutionNote(const SolutionRecord& record);
 

@@ -18,6 +18,7 @@
 #include "search/relation_shortening.hpp"
 #include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
+#include "store/checkpoint.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex::testing_support {
@@ -37,6 +38,7 @@ void ResetEngineState() {
   gRandom = RandomState{};
   ResetStore();
   ResetBestRight();
+  gCheckpoint = CheckpointState{};
 }
 
 void FolderTest::SetUp() {

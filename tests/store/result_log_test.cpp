@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "control/run_state.hpp"
+#include "store/result_log.hpp"
+#include "store/solution_store.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+class ResultLog : public FolderTest {};
+
+TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
+  // A message without line end names the reason of a "Bad solution line".
+  const std::pair<std::string, std::string> cases[] = {
+      {"(4 2,2) 158+59=134+133", "Bad format 1\n"},
+      {"(4, 2,2) 158+59=134+133 (0,0)", "Bad format 2\n"},
+      {"(4,2,2 158+59=134+133", "Bad format 3\n"},
+      {"(2,1,4) 2*2=1*4", "Bad number of left terms (2,1)) on (2,1,4) 2*2=1*4\n"},
+      {"(3,1,8) 2=1*9", "Bad number of terms\n"},
+      {" (4,2,2) 1=1", "Wrong line:  (4,2,2) 1=1\n"},
+      {"4,2,2", "Wrong line: 4,2,2\n"},
+      {"(4,0,0) 1=1", "no powers in the header"},
+      {"(4,2,2) 158+ 59=134+133", "base 0"},
+      {"(4,2,2) 158+59=134", "base 0"},
+      {"(4,2,2) 0+59=134+133", "base 0"},
+      {"(4,2,2) 158*0+59=1+1", "multiplicity 0"},
+      // Each of these wraps to a valid-looking number in 32 bits.
+      {"(4,2,2) 158+4294967355=134+133", "number too large"},
+      {"(4,2,2) 158*4294967297+59=1+1", "number too large"},
+      {"(4294967300,2,2) 158+59=134+133", "number too large"},
+      {"(4,2147483647,1) 1=1", "m + n too large"},
+  };
+  for (const auto& [line, message] : cases) {
+    SCOPED_TRACE(line);
+    ResetStore();
+    // The line's own power where it has one of its own, else 4.
+    const int32_t power = line[1] == '2' || line[1] == '3' ? line[1] - '0' : 4;
+    WriteFile(ResultLogName(power), "(4,2,2) 158+59=134+133 (0,0)\n" + line + "\n(4,1,1) 2=1\n");
+    const std::string expected =
+        message.back() == '\n' ? message
+                               : "Bad solution line in DATA4.TXT (" + message + "): " + line + "\n";
+    int status = 0;
+    EXPECT_EQ(CaptureOutput([&] { LoadResultLog(power); }, &status), "Error: " + expected + "\n");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(gStore.count, power == 4 ? 1 : 0);
+  }
+}
+
+TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
+  const std::string good = "(4,2,2) 158+59=134+133 (0,0)\n";
+  for (std::string tail : {"(4,1,4) 353=315+2", "(4,1,4) 353=315+272+120+3", "(4,1,"}) {
+    ResetStore();
+    WriteFile("DATA4.TXT", good + tail);
+    int status = 0;
+    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status),
+              "Skipping the torn last line of DATA4.TXT: " + tail + "\n");
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(gStore.count, 1);
+  }
+  ResetStore();
+  WriteFile("DATA4.TXT", good + "(4,1,4) 353=315+272+120+30");
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+}
+
+TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
+  const std::string good = "(4,2,2) 158+59=134+133 (0,0)\n", logged = "(4,1,1) 2=1 (0,0)\n";
+  const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
+  gRun.CurrentPower = 4;
+  // Closed as it is, a torn tail would stop the next start: it becomes a comment.
+  WriteFile("DATA4.TXT", good + "(4,1,4) 353=315+2");
+  EXPECT_EQ(CaptureOutput([&] { LogSolution(r); }),
+            "Torn last line of DATA4.TXT kept as a comment: (4,1,4) 353=315+2\n" + logged);
+  EXPECT_EQ(ReadFile("DATA4.TXT"), good + ";(4,1,4) 353=315+2\n" + logged);
+  int status = 0;
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status), "");
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(gStore.count, 2);
+
+  // A whole line that only lacks its line end stays a solution line.
+  WriteFile("DATA4.TXT", "(4,2,2) 158+59=134+133");
+  CaptureOutput([&] { LogSolution(r); });
+  EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133\n" + logged);
+
+  // A log that cannot be written: the line still reaches the console.
+  std::remove("DATA4.TXT");
+  ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
+  EXPECT_EQ(CaptureOutput([&] { LogSolution(r); }, &status),
+            logged + "Error: Cannot write DATA4.TXT\n\n");
+  EXPECT_EQ(status, 1);
+}
+
+}  // namespace
+}  // namespace quorvex

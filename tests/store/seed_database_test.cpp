@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "store/best_right_table.hpp"
+#include "store/checkpoint.hpp"
+#include "store/result_log.hpp"
+#include "store/seed_database.hpp"
+#include "store/solution_store.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+class SeedDatabase : public FolderTest {};
+
+// A k = 4 line of m Terms "1" left, `right` Terms "2" right, the last one "*last".
+std::string ManyTerms(int m, int n, int right, int last = 1) {
+  std::string line = "(4,";
+  line += std::to_string(m) + "," + std::to_string(n) + ") ";
+  for (int i = 0; i < m; ++i) line += i == 0 ? "1" : "+1";
+  for (int i = 0; i < right; ++i) line += i > 0 ? "+2" : m > 0 ? "=2" : "2";
+  return line + "*" + std::to_string(last);
+}
+
+TEST_F(SeedDatabase, MissingFilesAreNotErrors) {
+  EXPECT_EQ(CaptureOutput(
+                [] { EXPECT_EQ(LoadSeedDatabase(5) + LoadResultLog(5) + LoadCheckpoint(5), 0); }),
+            "No DATABASE.TXT file\nNo DATA5.TXT file\nNo DATA5.BIN file\n");
+}
+
+TEST_F(SeedDatabase, LongSeedsLowerTheTableWithoutBeingStored) {
+  WriteFile("DATABASE.TXT", "; several powers\n(5,1,x other power\n" + ManyTerms(100, 150, 150) +
+                                " (0,0)\n" + ManyTerms(150, 100, 100) + "\n" +
+                                ManyTerms(0, 200, 200));
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadSeedDatabase(4), 0); }),
+            "Skipping (4,100,150): too much terms\nSkipping (4,150,100): too much terms\n"
+            "Skipping (4,0,200): too much terms\n");
+  EXPECT_EQ(gBest.BestRightTable[100], 150);
+  EXPECT_EQ(gBest.BestRightTable[150], 100);  // the header's sides, not exchanged
+  EXPECT_EQ(gBest.BestRightTable[0], 1000000);
+  EXPECT_EQ(gStore.count, 0);
+}
+
+TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
+  // 200 Terms that overshoot m + n, and 200 Terms followed by none where 250
+  // are due: the seed loader looks at the sum first, the result log at the count.
+  const std::string overshoot = ManyTerms(100, 101, 100, 3), endsEarly = ManyTerms(100, 150, 100);
+  const std::string cases[][3] = {
+      {overshoot, "Bad number of terms\n", "Too much terms on " + overshoot + "\n"},
+      {endsEarly, "Bad solution line in DATABASE.TXT (base 0): " + endsEarly + "\n",
+       "Too much terms on " + endsEarly + "\n"},
+      {"(4,2,2) 158+59=134", "Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n",
+       "Bad solution line in DATA4.TXT (base 0): (4,2,2) 158+59=134\n"}};
+  for (const auto& [line, seedMessage, logMessage] : cases) {
+    WriteFile("DATABASE.TXT", line + "\n");
+    WriteFile("DATA4.TXT", line + "\n");
+    int status = 0;
+    EXPECT_EQ(CaptureOutput([] { LoadSeedDatabase(4); }, &status), "Error: " + seedMessage + "\n");
+    EXPECT_EQ(status, 1);
+    status = 0;
+    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status), "Error: " + logMessage + "\n");
+    EXPECT_EQ(status, 1);
+  }
+  EXPECT_EQ(gStore.count + gBest.BestRightTable[100], 1000000);
+}
+
+}  // namespace
+}  // namespace quorvex
