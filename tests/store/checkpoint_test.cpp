@@ -63,8 +63,11 @@ TEST_F(Checkpoint, ProgressAndLoadingThroughEviction) {
 
 TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
   const std::string head = Bytes({3, 2, 7, 1, 6, -1});  // R = 3, one whole entry
-  const std::string damaged[] = {head + Bytes({0}), head + Bytes({-1, 5, 1}), head + Bytes({201}),
-                                 head + Bytes({2, 9, 1, 8}), head + Bytes({1}).substr(0, 2)};
+  // A sound entry follows each bad count: reading on would load it.
+  const std::string next = Bytes({2, 9, 1, 8, -1}), many = Bytes(std::vector<int32_t>(402, 1));
+  const std::string damaged[] = {head + Bytes({0}) + next, head + Bytes({-1}) + next,
+                                 head + Bytes({201}) + many + next, head + Bytes({2, 9, 1, 8}),
+                                 head + Bytes({1}).substr(0, 2)};
   for (int i = 0; i < 5; ++i) {
     ResetStore();
     WriteFile("DATA4.BIN", damaged[i]);
