@@ -47,16 +47,6 @@ bool AppendSynced(const std::string& name, const std::string& data) {
   return (::close(fd) == 0) && ok;
 }
 
-void FillRecord(const ParsedSolution& parsed, SolutionRecord& record) {
-  record.next = nullptr;
-  record.prev = nullptr;
-  record.signature = 0;
-  record.leftCount = parsed.m;
-  record.rightCount = parsed.n;
-  record.termCount = parsed.count;
-  for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
-}
-
 enum class LineKind { Ignored, Solution, Refused };
 
 // Judges the line in LineBuffer as a line of the log for the power, with the
@@ -82,6 +72,8 @@ LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
     failure = tooMuch;
   } else if (parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
     failure = "Bad number of terms\n";
+  } else if (failure = CheckLeftSide(parsed, name.c_str()); !failure.empty()) {
+    return LineKind::Refused;
   } else if (unterminated && !IdentityHolds(parsed.terms, parsed.count, power)) {
     failure = "False identity\n";
   } else {

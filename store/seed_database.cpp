@@ -46,13 +46,10 @@ int32_t LoadSeedDatabase(int32_t power) {
       Fail(file, "Bad number of terms\n");
     }
     if (parsed.count < kMaxTerms) {
-      record.next = nullptr;
-      record.prev = nullptr;
-      record.signature = 0;
-      record.leftCount = parsed.m;
-      record.rightCount = parsed.n;
-      record.termCount = parsed.count;
-      for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
+      if (std::string left = CheckLeftSide(parsed, kSeedDatabaseFile); !left.empty()) {
+        Fail(file, left);
+      }
+      FillRecord(parsed, record);
       SortTerms(record);
       InsertRecord(record, nullptr, InsertQuiet);
     } else {

@@ -90,6 +90,7 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
   out.n = 0;
   out.count = 0;
   out.sum = 0;
+  out.leftSum = 0;
   const char*& cursor = gLine.LineCursor;
   cursor = gLine.LineBuffer + 1;
 
@@ -132,6 +133,7 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
       // The side follows the running sum before this Term, not the "=".
       out.terms[out.count] = Term{base, out.sum < out.m ? multiplicity : -multiplicity};
     }
+    if (out.sum < out.m) out.leftSum += multiplicity;
     out.sum += multiplicity;
     ++out.count;
     if (*cursor == '=') {
@@ -145,6 +147,21 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
     }
   }
   return {};
+}
+
+std::string CheckLeftSide(const ParsedSolution& parsed, const char* fileName) {
+  if (parsed.leftSum == parsed.m) return {};
+  return Refuse(fileName, "the left side does not add up to m").message;
+}
+
+void FillRecord(const ParsedSolution& parsed, SolutionRecord& record) {
+  record.next = nullptr;
+  record.prev = nullptr;
+  record.signature = 0;
+  record.leftCount = parsed.m;
+  record.rightCount = parsed.n;
+  record.termCount = parsed.count;
+  for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
 }
 
 void ParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out) {

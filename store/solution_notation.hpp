@@ -15,8 +15,9 @@ struct ParsedSolution {
   bool otherPower;  // the line belongs to another power; nothing else is set
   int32_t m;
   int32_t n;
-  int32_t count;  // Terms read (only the first 200 are kept)
-  int64_t sum;    // sum of their multiplicities
+  int32_t count;    // Terms read (only the first 200 are kept)
+  int64_t sum;      // sum of their multiplicities
+  int64_t leftSum;  // sum of the multiplicities that went to the left side
   Term terms[kMaxTerms];
 };
 
@@ -36,6 +37,14 @@ struct ParseRefusal {
 // the process, so a loader can decide what a bad line costs (a line torn by a
 // crash is skipped, any other is fatal).
 ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
+
+// The refusal of a line whose Terms the running sum put on the left add up to
+// something other than m (possible only without "=" after them): stored, its
+// counts would disagree with its Terms. Empty when the sides add up.
+std::string CheckLeftSide(const ParsedSolution& parsed, const char* fileName);
+
+// Copies m, n and the Terms of a parsed line into a record for InsertRecord.
+void FillRecord(const ParsedSolution& parsed, SolutionRecord& record);
 
 // The "extract" listing line: the solution followed by "(Note: %f)".
 void PrintSolutionNote(const SolutionRecord& record);

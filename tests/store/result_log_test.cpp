@@ -32,6 +32,8 @@ TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
       {"(4,2,2) 158*4294967297+59=1+1", "number too large"},
       {"(4294967300,2,2) 158+59=134+133", "number too large"},
       {"(4,2147483647,1) 1=1", "m + n too large"},
+      // Without "=" the running sum carries 5*2 to the left of a one-power side.
+      {"(4,1,2) 5*2+4", "the left side does not add up to m"},
   };
   for (const auto& [line, message] : cases) {
     SCOPED_TRACE(line);
