@@ -1,12 +1,9 @@
 #pragma once
 
-#include <NTL/ZZ.h>
-
 #include <cstdint>
 #include <utility>
 #include <vector>
 
-#include "store/solution_record.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex::search_testing {
@@ -35,15 +32,6 @@ inline void StoreQuietly(const TermList& terms) {
   SolutionRecord record = MakeRecord(terms);
   OrientRecord(record);
   InsertRecord(record, nullptr, InsertQuiet);
-}
-
-// The identity the Terms stand for, checked with exact integers.
-inline bool IdentityHolds(const TermList& terms, long power) {
-  NTL::ZZ sum;
-  for (const auto& [base, multiplicity] : terms) {
-    sum += NTL::power(NTL::ZZ(base), power) * multiplicity;
-  }
-  return terms.empty() ? false : NTL::IsZero(sum);
 }
 
 }  // namespace quorvex::search_testing
