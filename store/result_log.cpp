@@ -43,7 +43,15 @@ bool WriteAll(int fd, const std::string& data) {
 bool AppendSynced(const std::string& name, const std::string& data) {
   int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  struct stat info;
+  const off_t before = ::fstat(fd, &info) == 0 ? info.st_size : -1;
   bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  // A full disk can take part of the line before it refuses the rest. The log
+  // is cut back to what it held, so a refused line leaves no torn tail behind.
+  if (!ok && before >= 0) {
+    while (::ftruncate(fd, before) != 0 && errno == EINTR) {
+    }
+  }
   return (::close(fd) == 0) && ok;
 }
 
@@ -121,13 +129,15 @@ bool AppendAfterTornTail(const std::string& name, const std::string& line) {
   const std::size_t tailStart = newline == std::string::npos ? 0 : newline + 1;
   const std::string tail = content.substr(tailStart);
   if (!TailIsTorn(tail, gRun.CurrentPower, name)) return AppendSynced(name, "\n" + line);
-  std::printf("Torn last line of %s kept as a comment: %s\n", name.c_str(), tail.c_str());
   std::string repaired = content.substr(0, tailStart);
   repaired += ';';
   repaired += tail;
   repaired += '\n';
   repaired += line;
-  return ReplaceFileAtomically(name, repaired.data(), repaired.size());
+  if (!ReplaceFileAtomically(name, repaired.data(), repaired.size())) return false;
+  // Only said once it is so: a failed repair leaves the log as it was.
+  std::printf("Torn last line of %s kept as a comment: %s\n", name.c_str(), tail.c_str());
+  return true;
 }
 
 // Appends the line and syncs it to disk, closing a torn last line first.

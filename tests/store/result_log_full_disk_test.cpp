@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "control/run_state.hpp"
+#include "store/result_log.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+
+// A file size limit cuts a write off part-way just as a full disk does, and
+// needs no privileges. The limit sits a few bytes past the log's end.
+class ResultLogFullDisk : public FolderTest {
+ protected:
+  void LimitFilesTo(rlim_t bytes) {
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    limited_ = true;
+  }
+  void Unlimit() {
+    if (!limited_) return;
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+    limited_ = false;
+  }
+  void TearDown() override {
+    Unlimit();
+    FolderTest::TearDown();
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previousHandler_)(int) = SIG_DFL;
+  bool limited_ = false;
+};
+
+TEST_F(ResultLogFullDisk, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
+  const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
+  const std::string logged = "(4,1,1) 2=1 (0,0)\n";
+  gRun.CurrentPower = 4;
+  // Longer than what the test prints, whose capture file the limit also binds.
+  std::string held;
+  for (int i = 0; i < 40; ++i) held += "(4,2,2) 158+59=134+133 (0,0)\n";
+  // A closed log, one whose whole last line only lacks its line end, and one
+  // with a torn last line, which the append rewrites the log to repair.
+  const std::string logs[] = {held, held + "(4,2,2) 158+59=134+133", held + "(4,2,2) 15"};
+  for (const std::string& log : logs) {
+    SCOPED_TRACE(log.substr(log.size() - 10));
+    WriteFile("DATA4.TXT", log);
+    LimitFilesTo(log.size() + 10);
+    int status = 0;
+    const std::string out = CaptureOutput([&] { LogSolution(r); }, &status);
+    Unlimit();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, logged + "Error: Cannot write DATA4.TXT\n\n");
+    EXPECT_EQ(ReadFile("DATA4.TXT"), log);
+  }
+}
+
+}  // namespace
+}  // namespace quorvex
