@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "control/run_state.hpp"
@@ -26,8 +27,24 @@ TerminalState gTerminal;
 
 void RestoreTerminal() {
   if (!gTerminal.changed) return;
+  // With SIGTTOU blocked the mode is restored even when the job has been moved
+  // to the background since, instead of the process being stopped at its exit.
+  sigset_t block, previous;
+  sigemptyset(&block);
+  sigaddset(&block, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &block, &previous);
   tcsetattr(STDIN_FILENO, TCSANOW, &gTerminal.saved);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   gTerminal.changed = false;
+}
+
+// A terminal can be read and set only by its foreground job; a background job
+// that tried would be stopped by SIGTTIN or SIGTTOU. A terminal that is not
+// the controlling one has no foreground job and is always usable.
+bool UsableTerminal() {
+  if (!isatty(STDIN_FILENO)) return false;
+  pid_t foreground = tcgetpgrp(STDIN_FILENO);
+  return foreground == -1 || foreground == getpgrp();
 }
 
 // Reads one byte if one arrives within timeoutMs; -1 otherwise.
@@ -42,7 +59,7 @@ int ReadByte(int timeoutMs) {
 }  // namespace
 
 void KeyboardBegin() {
-  if (!isatty(STDIN_FILENO) || gTerminal.changed) return;
+  if (!UsableTerminal() || gTerminal.changed) return;
   if (tcgetattr(STDIN_FILENO, &gTerminal.saved) != 0) return;
   termios raw = gTerminal.saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
@@ -62,7 +79,7 @@ void KeyboardEnd() {
 }
 
 void PollEscapeKey() {
-  if (!isatty(STDIN_FILENO)) return;
+  if (!UsableTerminal()) return;
   int key = ReadByte(0);
   if (key != kEscape) return;
   int next = ReadByte(kSequenceGapMs);

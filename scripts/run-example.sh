@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Sets up, builds, and runs a search in a fresh working folder made from examples/.
+# Sets up, builds, and runs a search in a working folder made from examples/
+# (./work unless QUORVEX_WORK names another). Files already in the working
+# folder are kept, so running it again resumes the search.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVEX_BUILD:-$root/build}
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$root/build"
+bash "$root/scripts/build.sh" "$build"
 work=${QUORVEX_WORK:-$root/work}
 mkdir -p "$work"
 cp -n "$root"/examples/* "$work"/ 2>/dev/null || true
 cd "$work"
 echo "Searching in $work (press Escape or Ctrl-C to stop; run again to resume)"
-exec "$root/build/quorvex" "$@"
+exec "$build/quorvex" "$@"

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "control/keyboard.hpp"
 #include "control/priority.hpp"
@@ -143,6 +144,33 @@ TEST(Keyboard, AnInputThatIsNoTerminalIsNeverRead) {
   close(pipeFds[1]);
   EXPECT_EQ(gRun.StopRequested, 0);
   EXPECT_TRUE(stillThere);
+}
+
+TEST(Keyboard, ABackgroundJobLeavesItsTerminalAlone) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slaveName = ptsname(master);
+  int exitCode = InChild([&] {
+    setsid();
+    int slave = open(slaveName.c_str(), O_RDWR);  // becomes the controlling terminal
+    if (slave < 0 || dup2(slave, 0) != 0) return 10;
+    pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);  // a job that is not the terminal's foreground job
+      KeyboardBegin();
+      PollEscapeKey();
+      KeyboardEnd();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) kill(job, SIGKILL);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 11;
+  });
+  close(master);
+  EXPECT_EQ(exitCode, 0);  // 11: the job was stopped for touching the terminal
 }
 
 TEST(Signals, EachStopSignalSetsTheFlagAndStaysHandled) {

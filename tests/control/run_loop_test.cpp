@@ -1,6 +1,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 
 #include "control/parameters.hpp"
@@ -70,6 +71,12 @@ int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int
   return 1;
 }
 
+// A loop that never ends is stopped after a few seconds, so it fails its
+// case instead of hanging the test program.
+void StopRunawayLoop(int) {
+  gRun.StopRequested = 1;
+}
+
 class RunLoopTest : public FolderTest {
  protected:
   void SetUp() override {
@@ -91,7 +98,10 @@ class RunLoopTest : public FolderTest {
     DrainFileEvents();
     gRecorder.trace.clear();  // the test's own write of PARAMS.INI
     int status = -1;
+    std::signal(SIGALRM, StopRunawayLoop);
+    alarm(5);
     *output = CaptureOutput([&] { status = RunLoop(CountingIteration); });
+    alarm(0);
     DrainFileEvents();
     return status;
   }
