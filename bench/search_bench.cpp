@@ -89,6 +89,6 @@ void BM_CombineTerms(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 2);
 }
-BENCHMARK(BM_CombineTerms)->Arg(20)->Arg(50)->Arg(100);
+BENCHMARK(BM_CombineTerms)->Arg(20)->Arg(50)->Arg(100)->Arg(199);
 
 }  // namespace
