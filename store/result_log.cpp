@@ -130,9 +130,14 @@ bool AppendAfterTornTail(const std::string& name, const std::string& line) {
   const std::string tail = content.substr(tailStart);
   if (!TailIsTorn(tail, gRun.CurrentPower, name)) return AppendSynced(name, "\n" + line);
   std::string repaired = content.substr(0, tailStart);
-  repaired += ';';
-  repaired += tail;
-  repaired += '\n';
+  // The ";" makes the line one character longer: a tail near the reader's
+  // line limit goes over several comment lines, so none of them reaches it.
+  const std::size_t room = static_cast<std::size_t>(kLineLimit) - 2;
+  for (std::size_t at = 0; at == 0 || at < tail.size(); at += room) {
+    repaired += ';';
+    repaired += tail.substr(at, room);
+    repaired += '\n';
+  }
   repaired += line;
   if (!ReplaceFileAtomically(name, repaired.data(), repaired.size())) return false;
   // Only said once it is so: a failed repair leaves the log as it was.

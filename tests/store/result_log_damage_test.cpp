@@ -3,8 +3,10 @@
 
 #include <csignal>
 
+#include "control/line_reader.hpp"
 #include "control/run_state.hpp"
 #include "store/result_log.hpp"
+#include "store/solution_store.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
@@ -14,7 +16,7 @@ using namespace testing_support;
 
 // A file size limit cuts a write off part-way just as a full disk does, and
 // needs no privileges. The limit sits a few bytes past the log's end.
-class ResultLogFullDisk : public FolderTest {
+class ResultLogDamage : public FolderTest {
  protected:
   void LimitFilesTo(rlim_t bytes) {
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
@@ -41,7 +43,7 @@ class ResultLogFullDisk : public FolderTest {
   bool limited_ = false;
 };
 
-TEST_F(ResultLogFullDisk, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
+TEST_F(ResultLogDamage, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
   const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
   const std::string logged = "(4,1,1) 2=1 (0,0)\n";
   gRun.CurrentPower = 4;
@@ -62,6 +64,27 @@ TEST_F(ResultLogFullDisk, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
     EXPECT_EQ(out, logged + "Error: Cannot write DATA4.TXT\n\n");
     EXPECT_EQ(ReadFile("DATA4.TXT"), log);
   }
+}
+
+TEST_F(ResultLogDamage, ATornLastLineAtTheLineLimitStaysReadableOnceRepaired) {
+  const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
+  const std::string good = "(4,2,2) 158+59=134+133 (0,0)\n", logged = "(4,1,1) 2=1 (0,0)\n";
+  gRun.CurrentPower = 4;
+  // Just short of the reader's limit: the start skips it as torn. With a ";"
+  // in front as one line it would reach the limit and stop every later start.
+  const std::string tail = "(4,1,1) 5=" + std::string(kLineLimit - 11, '7');
+  WriteFile("DATA4.TXT", good + tail);
+  int status = 0;
+  CaptureOutput([] { LoadResultLog(4); }, &status);
+  ASSERT_EQ(status, -1);
+  CaptureOutput([&] { LogSolution(r); }, &status);
+  ASSERT_EQ(status, -1);
+  EXPECT_EQ(ReadFile("DATA4.TXT"), good + ";" + tail.substr(0, kLineLimit - 2) + "\n;" +
+                                       tail.substr(kLineLimit - 2) + "\n" + logged);
+  ResetStore();
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status), "");
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(gStore.count, 2);
 }
 
 }  // namespace
