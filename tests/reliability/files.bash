@@ -1,0 +1,77 @@
+# Shared by the reliability scripts: reading the program's files from the
+# shell, so a script can compare what is on disk with what the program lists.
+# Sourced, not run (its name does not end in .sh, so it is no test of its own).
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# The solutions of a checkpoint file as "(k,m,n) left=right" lines, Terms in
+# file order, which is the order the listing prints them in. A file that does
+# not hold exactly its R entries of 1 to 200 Terms is reported and fails.
+checkpoint_solutions() { # power file
+  od -An -v -t d4 --endian=little "$2" | awk -v k="$1" '
+    { for (i = 1; i <= NF; i++) v[n++] = $i }
+    END {
+      if (n == 0) { print "empty checkpoint" > "/dev/stderr"; exit 1 }
+      p = 1
+      for (e = 0; e < v[0]; e++) {
+        t = v[p++]
+        if (t < 1 || t > 200 || p + 2 * t > n) { print "damaged entry " e > "/dev/stderr"; exit 1 }
+        left = ""; right = ""; m = 0; r = 0
+        for (j = 0; j < t; j++) {
+          b = v[p++]; c = v[p++]
+          if (c > 0) {
+            left = left (left == "" ? "" : "+") b (c > 1 ? "*" c : ""); m += c
+          } else {
+            c = -c; right = right (right == "" ? "" : "+") b (c > 1 ? "*" c : ""); r += c
+          }
+        }
+        printf "(%d,%d,%d) %s=%s\n", k, m, r, left, right
+      }
+      if (p != n) { print "bytes after the last entry" > "/dev/stderr"; exit 1 }
+    }'
+}
+
+# The solutions of an "extract" listing (its output file), without the notes.
+listed_solutions() { # power output-file
+  tr '\r' '\n' <"$2" | grep "^($1," | sed 's/(Note: [^)]*)$//' || true
+}
+
+# The result-log lines a run echoed on the console. The echo follows the synced
+# append, so each of them must be in the log. A last line cut off by a kill
+# (no line end) is left out.
+echoed_log_lines() { # power output-file
+  local text
+  text=$(tr '\r' '\n' <"$2")
+  if [ -s "$2" ] && [ "$(tail -c 1 "$2" | od -An -t x1 | tr -d ' ')" != "0a" ]; then
+    text=$(printf '%s\n' "$text" | sed '$d')
+  fi
+  # The size list of an iteration is printed on the same line before it.
+  printf '%s\n' "$text" | grep -oE "\($1,[0-9]+,[0-9]+\) [0-9*+]+=[0-9*+]* \(-?[0-9]+,[0-9]+\)$" || true
+}
+
+# Lines of $1 missing from $2 (both files of lines; order and repeats ignored).
+missing_lines() {
+  comm -23 <(sort -u "$1") <(sort -u "$2")
+}
+
+# PARAMS.INI for a small seeded search of fourth powers; extra KEY=value lines
+# follow the defaults.
+write_params() { # folder [KEY=value...]
+  local folder=$1
+  shift
+  {
+    printf 'POWER=4\nSTART=40\nEND=80\nBLOCKSIZE=10\nWORKTERMS=0\nITERATIONS=1000\n'
+    printf 'SAVE=1\nNEMB=0\nPRIORITY=9\n'
+    for line in "$@"; do printf '%s\n' "$line"; done
+  } >"$folder/PARAMS.INI"
+}
+
+# A run's output must not show a refused or damaged file.
+expect_clean_load() { # output-file what
+  if grep -qE 'Bad parameter|Missing parameter|Cannot load parameters|Corrupted|Error:|Skipping the torn' "$1"; then
+    fail "$2 reported a damaged file: $(tr '\r' '\n' <"$1" | grep -E 'parameter|Corrupted|Error:|torn' | head -3)"
+  fi
+}
