@@ -136,7 +136,11 @@ void HarvestRelations(int32_t rowCount, int32_t workTerms) {
     std::printf("(%d,%d)", candidate.leftCount, candidate.rightCount);
     std::fflush(stdout);
     harvestSum += Size(candidate);
-    ShortenAgainstStore();
+    if (gHarvest.shortenAgainstStore != nullptr) {
+      gHarvest.shortenAgainstStore();
+    } else {
+      ShortenAgainstStore();
+    }
   }
   std::printf("\n");
   std::printf("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
