@@ -77,6 +77,19 @@ bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+SolutionRecord MakeRecord(const std::vector<Term>& terms, int32_t m, int32_t n) {
+  SolutionRecord r{};
+  int64_t left = 0, right = 0;
+  for (const Term& t : terms) {
+    r.terms[r.termCount++] = t;
+    (t.multiplicity > 0 ? left : right) +=
+        t.multiplicity > 0 ? t.multiplicity : -int64_t{t.multiplicity};
+  }
+  r.leftCount = m >= 0 ? m : static_cast<int32_t>(left);
+  r.rightCount = n >= 0 ? n : static_cast<int32_t>(right);
+  return r;
+}
+
 ProgramResult RunProgram(const std::string& folder, const std::vector<std::string>& args,
                          int timeoutSeconds) {
   char pattern[] = "/tmp/quorvex-output-XXXXXX";

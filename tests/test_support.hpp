@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "store/solution_record.hpp"
 
 namespace quorvex::testing_support {
 
@@ -48,6 +51,23 @@ std::string CaptureOutput(Fn&& fn, int* exitStatus = nullptr) {
   if (exitStatus != nullptr) *exitStatus = status;
   return out;
 }
+
+// What `fn` printed and its exit status (-1 when it returned), as one value.
+using Outcome = std::pair<std::string, int>;
+template <typename Fn>
+Outcome Ended(Fn&& fn) {
+  int status = -1;
+  std::string out = CaptureOutput(fn, &status);
+  return {out, status};
+}
+// The outcome of FatalError(message).
+inline Outcome Fatal(const std::string& message) {
+  return {"Error: " + message + "\n", 1};
+}
+
+// A record of (base, multiplicity) Terms; m and n are summed from the signs
+// unless given.
+SolutionRecord MakeRecord(const std::vector<Term>& terms, int32_t m = -1, int32_t n = -1);
 
 struct ProgramResult {
   int status;          // exit status, or 128 + signal

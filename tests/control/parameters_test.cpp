@@ -1,33 +1,23 @@
 #include <sys/stat.h>
 
-#include <string>
-
 #include "control/parameters.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
 namespace {
 
-using testing_support::CaptureOutput;
-using testing_support::FileExists;
-using testing_support::FolderTest;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 const std::string kRequired =
     "POWER=4\nSTART=60\nEND=200\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=10\n";
 
-struct LoadOutcome {
-  int32_t result = -1;
-  int exitStatus = -1;  // -1 when the load returned
-  std::string output;
-};
-
-LoadOutcome Load(const std::string& text) {
+// Writes PARAMS.INI, loads it; `result` receives the load's return value.
+Outcome Load(const std::string& text, int32_t* result = nullptr) {
   WriteFile("PARAMS.INI", text);
-  LoadOutcome o;
-  o.output = CaptureOutput([&] { o.result = LoadParameters(); }, &o.exitStatus);
-  return o;
+  return Ended([&] {
+    int32_t r = LoadParameters();
+    if (result != nullptr) *result = r;
+  });
 }
 
 // The fifteen variables in the reader's order.
@@ -36,47 +26,42 @@ std::string Values(const Parameters& p) {
   for (int32_t v :
        {p.POWER, p.START, p.END, p.BLOCKSIZE, p.WORKTERMS, p.ITERATIONS, p.CURRENTITERATION, p.NEMB,
         p.CURRENTNEMB, p.SAVE, p.CURRENTSAVE, p.NEMBPASS, p.RESTART, p.WEIGHT, p.PRIORITY}) {
-    if (!out.empty()) out += ' ';
-    out += std::to_string(v);
+    out += std::to_string(v) + " ";
   }
+  out.pop_back();
   return out;
 }
 
 using ParamsFile = FolderTest;
 
-TEST_F(ParamsFile, RequiredKeysAloneGiveTheDefaults) {
-  LoadOutcome o = Load(kRequired);
-  ASSERT_EQ(o.result, 0);
-  EXPECT_EQ(o.output, "");
+TEST_F(ParamsFile, DefaultsAndAcceptedSpellings) {
+  int32_t result = -1;
+  EXPECT_EQ(Load(kRequired, &result), Outcome("", -1));
+  EXPECT_EQ(result, 0);
   EXPECT_EQ(Values(gParams), "4 60 200 20 0 10 0 0 0 100 0 3 -1 8 1");
-}
 
-TEST_F(ParamsFile, AcceptedSpellings) {
   gParams.NEMB = 77;  // earlier values must not leak into a new load
-  LoadOutcome o = Load(
-      "; comment\r\n"
-      "power=5\r\n"
-      "\r\n"
-      "Start=7 and a remark\r\n"
-      "END=\r\n"  // present, and 0
-      "BLOCKSIZE=30\n"
-      "BLOCKSIZE=2\n"            // the last line wins
-      "WorkTerms=200\n"          // the limit itself is allowed
-      "ITERATIONS=4294967306\n"  // wraps to 10
-      "restart=-1\n"             // a minus sign reads as 0
-      "weight=3x\n"
-      "\x1a"
-      "PRIORITY=10");  // no line end
-  ASSERT_EQ(o.result, 0) << o.output;
+  EXPECT_EQ(Load("; comment\r\n"
+                 "power=5\r\n"
+                 "\r\n"
+                 "Start=7 and a remark\r\n"
+                 "END=\r\n"  // present, and 0
+                 "BLOCKSIZE=30\n"
+                 "BLOCKSIZE=2\n"            // the last line wins
+                 "WorkTerms=200\n"          // the limit itself is allowed
+                 "ITERATIONS=4294967306\n"  // wraps to 10
+                 "restart=-1\n"             // a minus sign reads as 0
+                 "weight=3x\n"
+                 "\x1a"
+                 "PRIORITY=10",  // no line end
+                 &result),
+            Outcome("", -1));
+  EXPECT_EQ(result, 0);
   EXPECT_EQ(Values(gParams), "5 7 0 2 200 10 0 0 0 100 0 3 0 3 10");
 }
 
 TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
-  struct Case {
-    std::string text;
-    std::string message;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {" POWER=4\n" + kRequired, "Bad parameter\n"},
       {"POWER =4\n" + kRequired, "Bad parameter\n"},
       {kRequired + "COLOUR=3\n", "Bad parameter\n"},
@@ -91,27 +76,22 @@ TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
       {kRequired + "END=10001\n", "END=10001 is above its limit 10000\n"},
       {kRequired + "RESTART=10001\n", "RESTART=10001 is above its limit 10000\n"},
   };
-  for (const Case& c : cases) {
-    LoadOutcome o = Load(c.text);
-    EXPECT_EQ(o.exitStatus, 1) << c.text;
-    EXPECT_EQ(o.output, "Error: " + c.message + "\n") << c.text;
-  }
-  EXPECT_TRUE(Load(kRequired + "START=10000\nEND=10000\nRESTART=10000\n").exitStatus == -1);
+  for (const auto& [text, message] : cases) EXPECT_EQ(Load(text), Fatal(message)) << text;
+  EXPECT_EQ(Load(kRequired + "START=10000\nEND=10000\nRESTART=10000\n"), Outcome("", -1));
 }
 
 TEST_F(ParamsFile, MissingFileLeavesTheVariablesAlone) {
   gParams.POWER = 9;
   int32_t result = -1;
-  EXPECT_EQ(CaptureOutput([&] { result = LoadParameters(); }), "No PARAMS.INI file\n");
+  EXPECT_EQ(Ended([&] { result = LoadParameters(); }), Outcome("No PARAMS.INI file\n", -1));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(gParams.POWER, 9);
 }
 
-TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrder) {
-  ASSERT_EQ(Load("power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
-                 "currentiteration=3\nnembpass=2\nweight=16\n")
-                .result,
-            0);
+TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrderAndReadsBack) {
+  Load(
+      "power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
+      "currentiteration=3\nnembpass=2\nweight=16\n");
   gParams.CURRENTSAVE = 7;
   gParams.CURRENTNEMB = 5;
   SaveParameters();
@@ -125,8 +105,6 @@ TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrder) {
   SaveParameters();
   EXPECT_EQ(ReadFile("PARAMS.INI"), head + "RESTART=0\n" + tail);
   EXPECT_FALSE(FileExists("PARAMS.INI.tmp"));
-
-  // What was written reads back to the same values.
   std::string saved = Values(gParams);
   ASSERT_EQ(LoadParameters(), 0);
   EXPECT_EQ(Values(gParams), saved);
@@ -137,9 +115,7 @@ TEST_F(ParamsFile, FailedSaveKeepsTheOldFile) {
   // A folder where the temporary file must go makes the write fail.
   ASSERT_EQ(mkdir("PARAMS.INI.tmp", 0755), 0);
   gParams.POWER = 5;
-  int status = 0;
-  EXPECT_EQ(CaptureOutput([] { SaveParameters(); }, &status), "Cannot write PARAMS.INI\n");
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(Ended([] { SaveParameters(); }), Outcome("Cannot write PARAMS.INI\n", 1));
   EXPECT_EQ(ReadFile("PARAMS.INI"), kRequired);
   EXPECT_FALSE(FileExists("Bug.txt"));
 }

@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "control/keyboard.hpp"
 #include "control/priority.hpp"
@@ -31,8 +30,8 @@ TEST(Priority, LevelsClassesAndNiceValues) {
   for (int32_t level = 1; level <= 10; ++level) EXPECT_EQ(NiceForLevel(level), nice[level - 1]);
 }
 
-// Runs `body` in a child process, so scheduling changes stay out of the test
-// process; returns the child's exit status.
+// Runs `body` in a child process, so scheduling and terminal changes stay out
+// of the test process; returns the child's exit status.
 template <typename Fn>
 int InChild(Fn body) {
   pid_t pid = fork();
@@ -42,40 +41,40 @@ int InChild(Fn body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
-TEST(Priority, AppliedToTheProcessAndNeverRaised) {
-  EXPECT_EQ(InChild([] {
-              ApplyPriority(1);
-              return getpriority(PRIO_PROCESS, 0) == 19 ? 0 : 1;
-            }),
-            0);
-  EXPECT_EQ(InChild([] {
-              ApplyPriority(4);
-              return sched_getscheduler(0) == SCHED_IDLE ? 0 : 1;
-            }),
-            0);
-  EXPECT_EQ(InChild([] {
-              setpriority(PRIO_PROCESS, 0, 10);
-              ApplyPriority(9);  // level 8 would be nice 4: higher than the start
-              int kept = getpriority(PRIO_PROCESS, 0);
-              ApplyPriority(11);  // level 10: nice 0
-              return kept == 10 && getpriority(PRIO_PROCESS, 0) == 10 &&
-                             sched_getscheduler(0) == SCHED_OTHER
-                         ? 0
-                         : 1;
-            }),
-            0);
+// The nice value, plus 100 in the idle class, of a child started at nice
+// `start` after ApplyPriority(priority).
+int Applied(int start, int32_t priority) {
+  return InChild([=] {
+    setpriority(PRIO_PROCESS, 0, start);
+    ApplyPriority(priority);
+    return getpriority(PRIO_PROCESS, 0) + (sched_getscheduler(0) == SCHED_IDLE ? 100 : 0);
+  });
 }
+
+TEST(Priority, AppliedToTheProcessAndNeverRaised) {
+  EXPECT_EQ(Applied(10, 1), 19);
+  EXPECT_EQ(Applied(10, 4), 110);
+  EXPECT_EQ(Applied(10, 9), 10);  // level 8 is nice 4: higher than the start
+  EXPECT_EQ(Applied(10, 11), 10);
+}
+
+// A pseudo-terminal; `name` is the path of its terminal side.
+struct Pty {
+  Pty() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) name = ptsname(master);
+  }
+  ~Pty() { close(master); }
+  int master;
+  std::string name;
+};
 
 // Puts a pseudo-terminal on standard input for the test's duration.
 class KeyboardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     gRun.StopRequested = 0;
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(grantpt(master_), 0);
-    ASSERT_EQ(unlockpt(master_), 0);
-    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+    slave_ = open(pty_.name.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(slave_, 0);
     savedStdin_ = dup(0);
     ASSERT_EQ(dup2(slave_, 0), 0);
@@ -85,32 +84,31 @@ class KeyboardTest : public ::testing::Test {
     dup2(savedStdin_, 0);
     close(savedStdin_);
     close(slave_);
-    close(master_);
     gRun.StopRequested = 0;
   }
   void Type(const char* keys) {
-    ASSERT_EQ(write(master_, keys, strlen(keys)), static_cast<ssize_t>(strlen(keys)));
+    ASSERT_EQ(write(pty_.master, keys, strlen(keys)), static_cast<ssize_t>(strlen(keys)));
     usleep(20000);  // let the terminal deliver them
-  }
-  bool InputWaiting() {
-    pollfd p{0, POLLIN, 0};
-    return poll(&p, 1, 0) > 0;
   }
   tcflag_t LocalFlags() {
     termios t{};
     tcgetattr(slave_, &t);
-    return t.c_lflag;
+    return t.c_lflag & (ICANON | ECHO);
   }
-  int master_ = -1;
+  Pty pty_;
   int slave_ = -1;
   int savedStdin_ = -1;
 };
 
-TEST_F(KeyboardTest, OnlyALoneEscapeStops) {
-  ASSERT_NE(LocalFlags() & ICANON, 0u);
-  KeyboardBegin();
-  EXPECT_EQ(LocalFlags() & (ICANON | ECHO), 0u);
+bool InputWaiting() {
+  pollfd p{0, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
 
+TEST_F(KeyboardTest, OnlyALoneEscapeStops) {
+  ASSERT_EQ(LocalFlags(), static_cast<tcflag_t>(ICANON | ECHO));
+  KeyboardBegin();
+  EXPECT_EQ(LocalFlags(), 0u);
   PollEscapeKey();  // nothing waiting: returns at once
   for (const char* key : {"x", "\x1b[A", "\x1bOP", "\x1b[15~", "\n"}) {
     Type(key);
@@ -121,40 +119,28 @@ TEST_F(KeyboardTest, OnlyALoneEscapeStops) {
   Type("\x1b");
   PollEscapeKey();
   EXPECT_EQ(gRun.StopRequested, 1);
-
   KeyboardEnd();
-  EXPECT_EQ(LocalFlags() & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+  EXPECT_EQ(LocalFlags(), static_cast<tcflag_t>(ICANON | ECHO));
 }
 
 TEST(Keyboard, AnInputThatIsNoTerminalIsNeverRead) {
-  gRun.StopRequested = 0;
-  int pipeFds[2];
-  ASSERT_EQ(pipe(pipeFds), 0);
-  ASSERT_EQ(write(pipeFds[1], "\x1b", 1), 1);
-  int saved = dup(0);
-  dup2(pipeFds[0], 0);
-  KeyboardBegin();
-  PollEscapeKey();
-  KeyboardEnd();
-  pollfd p{0, POLLIN, 0};
-  bool stillThere = poll(&p, 1, 0) == 1;
-  dup2(saved, 0);
-  close(saved);
-  close(pipeFds[0]);
-  close(pipeFds[1]);
-  EXPECT_EQ(gRun.StopRequested, 0);
-  EXPECT_TRUE(stillThere);
+  int code = InChild([] {
+    int fds[2];
+    if (pipe(fds) != 0 || write(fds[1], "\x1b", 1) != 1 || dup2(fds[0], 0) != 0) return 10;
+    KeyboardBegin();
+    PollEscapeKey();
+    KeyboardEnd();
+    return gRun.StopRequested * 2 + (InputWaiting() ? 0 : 1);
+  });
+  EXPECT_EQ(code, 0);  // 1: the escape was read; 2: it stopped the run
 }
 
 TEST(Keyboard, ABackgroundJobLeavesItsTerminalAlone) {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string slaveName = ptsname(master);
-  int exitCode = InChild([&] {
+  Pty pty;
+  ASSERT_FALSE(pty.name.empty());
+  int code = InChild([&] {
     setsid();
-    int slave = open(slaveName.c_str(), O_RDWR);  // becomes the controlling terminal
+    int slave = open(pty.name.c_str(), O_RDWR);  // becomes the controlling terminal
     if (slave < 0 || dup2(slave, 0) != 0) return 10;
     pid_t job = fork();
     if (job == 0) {
@@ -169,8 +155,7 @@ TEST(Keyboard, ABackgroundJobLeavesItsTerminalAlone) {
     if (WIFSTOPPED(status)) kill(job, SIGKILL);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 11;
   });
-  close(master);
-  EXPECT_EQ(exitCode, 0);  // 11: the job was stopped for touching the terminal
+  EXPECT_EQ(code, 0);  // 11: the job was stopped for touching the terminal
 }
 
 TEST(Signals, EachStopSignalSetsTheFlagAndStaysHandled) {

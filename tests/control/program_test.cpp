@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <string>
 #include <thread>
 
 #include "control/usage.hpp"
@@ -16,12 +15,7 @@
 namespace quorvex {
 namespace {
 
-using testing_support::CaptureOutput;
-using testing_support::FileExists;
-using testing_support::FolderTest;
-using testing_support::ReadFile;
-using testing_support::RunProgram;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 const std::string kParams = "POWER=4\nSTART=10\nEND=11\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=0\n";
 const std::string kBanner = "Quorvex beta 10\n";
@@ -30,98 +24,82 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::string FolderListing(const std::string& folder) {
-  std::string names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names += entry.path().filename().string() + " ";
+class Program : public FolderTest {
+ protected:
+  Outcome Run(const std::vector<std::string>& args) {
+    ProgramResult r = RunProgram(folder_, args, 20);
+    return {r.output, r.status};
   }
-  return names;
-}
-
-using Program = FolderTest;
+};
 
 TEST_F(Program, CommandLineAndExitStatuses) {
-  auto run = [this](std::vector<std::string> args) { return RunProgram(folder_, args, 20); };
-
-  auto r = run({});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.output, kBanner + "No PARAMS.INI file\nCannot load parameters\n");
-
-  r = run({"--help"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, kUsageText);
-  r = run({"extract", "-h"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, kUsageText);
-  r = run({"--version"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, "quorvex 1.0.0\n");
-
+  const std::string usage = kUsageText;
+  EXPECT_EQ(Run({}), Outcome(kBanner + "No PARAMS.INI file\nCannot load parameters\n", 1));
+  EXPECT_EQ(Run({"--help"}), Outcome(usage, 0));
+  EXPECT_EQ(Run({"extract", "-h"}), Outcome(usage, 0));
+  EXPECT_EQ(Run({"--version"}), Outcome("quorvex 1.0.0\n", 0));
   for (auto args : {std::vector<std::string>{"--verbose"},
                     {"extract", "-x"},
                     {"--seed"},
                     {"--seed", "-1"},
                     {"--seed", "4294967296"},
                     {"--seed", "12a"}}) {
-    r = run(args);
-    EXPECT_EQ(r.status, 2) << args.back();
-    EXPECT_TRUE(Contains(r.output, kUsageText)) << args.back();
-    EXPECT_FALSE(Contains(r.output, kBanner)) << args.back();
+    Outcome r = Run(args);
+    EXPECT_EQ(r.second, 2) << args.back();
+    EXPECT_TRUE(Contains(r.first, usage) && !Contains(r.first, kBanner)) << r.first;
   }
   EXPECT_FALSE(FileExists("Bug.txt"));
 
   WriteFile("PARAMS.INI", kParams + "NOISE=1\n");
-  r = run({});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Contains(r.output, "Error: Bad parameter\n\n"));
+  Outcome r = Run({});
+  EXPECT_EQ(r.second, 1);
+  EXPECT_TRUE(Contains(r.first, "Error: Bad parameter\n\n"));
   EXPECT_EQ(ReadFile("Bug.txt"), "Error: Bad parameter\n\n");
 }
 
 TEST_F(Program, CommandWords) {
   WriteFile("PARAMS.INI", kParams);
   for (const char* word : {"extract", "EXTRACT", "Extract"}) {
-    auto r = RunProgram(folder_, {"--seed", "7", word, "ignored"}, 20);
-    EXPECT_EQ(r.status, 0) << word;
-    EXPECT_TRUE(Contains(r.output, kBanner)) << word;
-    EXPECT_FALSE(Contains(r.output, "Max=")) << word;
+    Outcome r = Run({"--seed", "7", word, "ignored"});
+    EXPECT_EQ(r.second, 0) << word;
+    EXPECT_TRUE(Contains(r.first, kBanner) && !Contains(r.first, "Max=")) << r.first;
   }
   EXPECT_EQ(ReadFile("PARAMS.INI"), kParams);  // listing writes nothing
-  EXPECT_EQ(RunProgram(folder_, {"verify"}, 20).status, 0);
-
+  EXPECT_EQ(Run({"verify"}).second, 0);
   // Any other word runs the search: here one step without iterations.
-  auto r = RunProgram(folder_, {"extracts"}, 20);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(Contains(r.output, "Max=10\n"));
+  Outcome r = Run({"extracts"});
+  EXPECT_EQ(r.second, 0);
+  EXPECT_TRUE(Contains(r.first, "Max=10\n"));
   EXPECT_TRUE(Contains(ReadFile("PARAMS.INI"), "\nSTART=11\n"));
 }
 
 TEST_F(Program, ASecondRunInTheSameFolderIsRefused) {
   WriteFile("PARAMS.INI", kParams);
-  std::string before = FolderListing(folder_);
+  auto listing = [this] {
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(folder_)) names += e.path().string();
+    return names;
+  };
+  std::string before = listing();
   int held = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-
-  auto r = RunProgram(folder_, {}, 20);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.output, kBanner + "Another quorvex run is using this folder\n");
-  EXPECT_EQ(FolderListing(folder_), before);
+  EXPECT_EQ(Run({}), Outcome(kBanner + "Another quorvex run is using this folder\n", 1));
+  EXPECT_EQ(listing(), before);
   EXPECT_EQ(ReadFile("PARAMS.INI"), kParams);
-  EXPECT_EQ(RunProgram(folder_, {"extract"}, 20).status, 0);  // reading needs no lock
-
+  EXPECT_EQ(Run({"extract"}).second, 0);  // reading needs no lock
   close(held);
-  EXPECT_EQ(RunProgram(folder_, {}, 20).status, 0);
+  EXPECT_EQ(Run({}).second, 0);
 }
 
 TEST_F(Program, ASignalStopsTheRunAndSavesProgress) {
-  WriteFile("PARAMS.INI",
-            "power=3\nstart=30\nend=31\nblocksize=10\nworkterms=12\n"
-            "iterations=2000000000\nsave=0\n");
-  std::string outPath = folder_ + "/console.out";
+  WriteFile(
+      "PARAMS.INI",
+      "power=3\nstart=30\nend=31\nblocksize=10\nworkterms=12\niterations=2000000000\nsave=0\n");
+  const std::string outPath = folder_ + "/console.out";
   pid_t pid = fork();
   if (pid == 0) {
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int in = open("/dev/null", O_RDONLY);
-    dup2(in, 0);
+    dup2(open("/dev/null", O_RDONLY), 0);
     dup2(out, 1);
     dup2(out, 2);
     alarm(30);
@@ -140,7 +118,6 @@ TEST_F(Program, ASignalStopsTheRunAndSavesProgress) {
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status)) << ReadFile(outPath).substr(0, 2000);
   EXPECT_EQ(WEXITSTATUS(status), 1);
-
   std::string params = ReadFile("PARAMS.INI");
   EXPECT_EQ(params.rfind("POWER=3\nSTART=30\nEND=31\nBLOCKSIZE=10\nWORKTERMS=12\n", 0), 0u)
       << params;
@@ -151,16 +128,13 @@ TEST_F(Program, ASignalStopsTheRunAndSavesProgress) {
 TEST_F(Program, HostLoadsTheSharedLibrary) {
   void* library = dlopen(QUORVEX_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
-  using InitFn = int32_t (*)(int32_t);
-  using IterateFn = int32_t (*)(int32_t, int32_t, int32_t, int32_t);
-  auto init = reinterpret_cast<InitFn>(dlsym(library, "Init"));
-  auto iterate = reinterpret_cast<IterateFn>(dlsym(library, "ComputeOneIteration"));
-  ASSERT_NE(init, nullptr);
-  ASSERT_NE(iterate, nullptr);
+  auto init = reinterpret_cast<int32_t (*)(int32_t)>(dlsym(library, "Init"));
+  auto iterate = reinterpret_cast<int32_t (*)(int32_t, int32_t, int32_t, int32_t)>(
+      dlsym(library, "ComputeOneIteration"));
+  ASSERT_TRUE(init != nullptr && iterate != nullptr);
   // Nothing of the engine but the two entry points is visible.
   EXPECT_EQ(dlsym(library, "_ZN7quorvex14LoadParametersEv"), nullptr);
   EXPECT_EQ(dlsym(library, "_ZN7quorvex4gRunE"), nullptr);
-
   int32_t result = -1;
   CaptureOutput([&] { result = init(4); });
   EXPECT_EQ(result, 0);

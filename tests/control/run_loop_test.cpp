@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <sstream>
 #include <string>
 
 #include "control/parameters.hpp"
@@ -13,10 +14,7 @@
 namespace quorvex {
 namespace {
 
-using testing_support::CaptureOutput;
-using testing_support::FolderTest;
-using testing_support::ReadFile;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 // The run loop's trace, as seen from outside: "I<maxBase>" for an iteration,
 // "P" for a PARAMS.INI rewrite, "B" for a checkpoint write, "S" for a
@@ -24,7 +22,7 @@ using testing_support::WriteFile;
 struct Recorder {
   int watch = -1;
   std::string trace;
-  std::string snapshots;  // CURRENTITERATION/CURRENTSAVE/CURRENTNEMB at each iteration
+  std::string snapshots;  // CURRENTITERATION CURRENTSAVE CURRENTNEMB at each iteration
   int calls = 0;
   int stopAfter = 0;  // set StopRequested during this call (0: never)
 };
@@ -51,11 +49,18 @@ void DrainFileEvents() {
   }
 }
 
-std::string Value(const std::string& text, const std::string& key) {
-  size_t at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "?";
-  at += key.size() + 2;
-  return text.substr(at, text.find('\n', at) - at);
+// The values of the space-separated `keys` in PARAMS.INI ("?" when absent).
+std::string Saved(const std::string& keys) {
+  const std::string text = ReadFile("PARAMS.INI");
+  std::istringstream names(keys);
+  std::string values;
+  for (std::string key; names >> key;) {
+    size_t at = text.find("\n" + key + "=");
+    at = at == std::string::npos ? at : at + key.size() + 2;
+    values += at == std::string::npos ? "? " : text.substr(at, text.find('\n', at) - at) + " ";
+  }
+  values.pop_back();
+  return values;
 }
 
 int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
@@ -64,9 +69,7 @@ int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int
   EXPECT_EQ(workTerms, gParams.WORKTERMS);
   DrainFileEvents();
   Append('I' + std::to_string(maxBase));
-  std::string params = ReadFile("PARAMS.INI");
-  gRecorder.snapshots += Value(params, "CURRENTITERATION") + "/" + Value(params, "CURRENTSAVE") +
-                         "/" + Value(params, "CURRENTNEMB") + " ";
+  gRecorder.snapshots += Saved("CURRENTITERATION CURRENTSAVE CURRENTNEMB") + ", ";
   if (++gRecorder.calls == gRecorder.stopAfter) gRun.StopRequested = 1;
   return 1;
 }
@@ -91,8 +94,8 @@ class RunLoopTest : public FolderTest {
     FolderTest::TearDown();
   }
 
-  // Loads the parameters, runs the loop and returns its status.
-  int Run(const std::string& params, std::string* output) {
+  // Loads the parameters, runs the loop; returns its output and result.
+  Outcome Run(const std::string& params) {
     WriteFile("PARAMS.INI", "POWER=4\nBLOCKSIZE=20\nWORKTERMS=0\n" + params);
     EXPECT_EQ(LoadParameters(), 0);
     DrainFileEvents();
@@ -100,10 +103,10 @@ class RunLoopTest : public FolderTest {
     int status = -1;
     std::signal(SIGALRM, StopRunawayLoop);
     alarm(5);
-    *output = CaptureOutput([&] { status = RunLoop(CountingIteration); });
+    std::string output = CaptureOutput([&] { status = RunLoop(CountingIteration); });
     alarm(0);
     DrainFileEvents();
-    return status;
+    return {output, status};
   }
 };
 
@@ -111,99 +114,76 @@ TEST_F(RunLoopTest, Schedules) {
   struct Case {
     const char* name;
     const char* params;
-    int stopAfter;
+    int stopAfter;  // -1: a stop is already requested
     int status;
     const char* maxLines;
+    int endsAt;  // the RESTART named by a "run ends" line, or -1
     const char* trace;
     const char* savedStart;  // START in PARAMS.INI afterwards
   };
   const Case cases[] = {
-      {"start equals end", "START=10\nEND=10\nITERATIONS=2\n", 0, 0, "", "B", "10"},
-      {"two steps up", "START=10\nEND=12\nITERATIONS=2\n", 0, 0, "10 11", "I10 I10 P I11 I11 P B",
-       "12"},
-      {"downward", "START=12\nEND=10\nITERATIONS=1\n", 0, 0, "12 11", "I12 P I11 P B", "10"},
-      {"save every iteration", "START=10\nEND=11\nITERATIONS=2\nSAVE=1\n", 0, 0, "10",
+      {"start equals end", "START=10\nEND=10\nITERATIONS=2\n", 0, 0, "", -1, "B", "10"},
+      {"two steps up", "START=10\nEND=12\nITERATIONS=2\n", 0, 0, "10 11", -1,
+       "I10 I10 P I11 I11 P B", "12"},
+      {"downward", "START=12\nEND=10\nITERATIONS=1\n", 0, 0, "12 11", -1, "I12 P I11 P B", "10"},
+      {"save every iteration", "START=10\nEND=11\nITERATIONS=2\nSAVE=1\n", 0, 0, "10", -1,
        "I10 P B I10 P B P B", "11"},
       {"save switched off", "START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n", 0, 0, "10",
-       "I10 I10 I10 P B", "11"},
-      {"save period across steps", "START=10\nEND=13\nITERATIONS=2\nSAVE=3\n", 0, 0, "10 11 12",
+       -1, "I10 I10 I10 P B", "11"},
+      {"save period across steps", "START=10\nEND=13\nITERATIONS=2\nSAVE=3\n", 0, 0, "10 11 12", -1,
        "I10 I10 P I11 P B I11 P I12 I12 P B P B", "13"},
       {"resumed step already done", "START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n", 0, 0,
-       "10", "P B", "11"},
-      {"no iterations", "START=10\nEND=13\nITERATIONS=0\n", 0, 0, "10 11 12", "P P P B", "13"},
+       "10", -1, "P B", "11"},
+      {"no iterations", "START=10\nEND=13\nITERATIONS=0\n", 0, 0, "10 11 12", -1, "P P P B", "13"},
+      {"stop before a step without iterations", "START=10\nEND=13\nITERATIONS=0\n", -1, 1, "10", -1,
+       "P B", "10"},
       {"restart walk until a stop", "START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7, 1,
-       "8 9 5 6 7 8 9 5", "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B", "5"},
-      {"stop inside a step", "START=10\nEND=12\nITERATIONS=5\n", 2, 1, "10", "I10 I10 P B", "10"},
-      {"restart at the end", "START=10\nEND=11\nRESTART=11\nITERATIONS=1\n", 0, 0, "10",
+       "8 9 5 6 7 8 9 5", -1, "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B", "5"},
+      {"stop inside a step", "START=10\nEND=12\nITERATIONS=5\n", 2, 1, "10", -1, "I10 I10 P B",
+       "10"},
+      {"restart at the end", "START=10\nEND=11\nRESTART=11\nITERATIONS=1\n", 0, 0, "10", 11,
        "I10 P P B", "11"},
-      {"restart with no iterations", "START=5\nEND=7\nRESTART=3\nITERATIONS=0\n", 0, 0, "5 6",
+      {"restart with no iterations", "START=5\nEND=7\nRESTART=3\nITERATIONS=0\n", 0, 0, "5 6", 3,
        "P P P B", "7"},
-      {"restart from an empty range", "START=4\nEND=4\nRESTART=4\nITERATIONS=3\n", 0, 0, "", "P B",
-       "4"},
+      {"restart from an empty range", "START=4\nEND=4\nRESTART=4\nITERATIONS=3\n", 0, 0, "", 4,
+       "P B", "4"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TearDown();
     SetUp();
     gRecorder.stopAfter = c.stopAfter;
-    std::string output;
-    EXPECT_EQ(Run(c.params, &output), c.status);
-    std::string maxLines;
-    for (size_t at = output.find("Max="); at != std::string::npos;
-         at = output.find("Max=", at + 1)) {
-      if (!maxLines.empty()) maxLines += ' ';
-      maxLines += output.substr(at + 4, output.find('\n', at) - at - 4);
+    if (c.stopAfter < 0) gRun.StopRequested = 1;
+    std::string expected;
+    std::istringstream maxLines(c.maxLines);
+    for (std::string max; maxLines >> max;) expected += "Max=" + max + "\n";
+    if (c.endsAt >= 0) {
+      expected += "Restart at " + std::to_string(c.endsAt) + " would search nothing: run ends\n";
     }
-    EXPECT_EQ(maxLines, c.maxLines);
+    EXPECT_EQ(Run(c.params), Outcome(expected, c.status));
     EXPECT_EQ(gRecorder.trace, c.trace);
-    std::string params = ReadFile("PARAMS.INI");
-    EXPECT_EQ(Value(params, "START"), c.savedStart);
-    if (c.status == 0 && std::string(c.params).find("RESTART") != std::string::npos) {
-      EXPECT_NE(output.find("run ends"), std::string::npos) << output;
-    }
+    EXPECT_EQ(Saved("START"), c.savedStart);
   }
 }
 
 TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
   gRecorder.stopAfter = 3;
-  std::string output;
-  EXPECT_EQ(Run("START=10\nEND=12\nITERATIONS=5\nSAVE=2\nNEMB=10\nCURRENTNEMB=4\n", &output), 1);
-  std::string params = ReadFile("PARAMS.INI");
-  EXPECT_EQ(Value(params, "START"), "10");
-  EXPECT_EQ(Value(params, "CURRENTITERATION"), "3");
-  EXPECT_EQ(Value(params, "CURRENTSAVE"), "1");
-  EXPECT_EQ(Value(params, "CURRENTNEMB"), "7");
-}
-
-TEST_F(RunLoopTest, AStopIsSeenInAStepWithoutIterations) {
-  gRun.StopRequested = 1;
-  std::string output;
-  EXPECT_EQ(Run("START=10\nEND=13\nITERATIONS=0\n", &output), 1);
-  EXPECT_EQ(output, "Max=10\n");
-  EXPECT_EQ(gRecorder.trace, "P B");
-  EXPECT_EQ(Value(ReadFile("PARAMS.INI"), "START"), "10");
+  EXPECT_EQ(Run("START=10\nEND=12\nITERATIONS=5\nSAVE=2\nNEMB=10\nCURRENTNEMB=4\n").second, 1);
+  EXPECT_EQ(Saved("START CURRENTITERATION CURRENTSAVE CURRENTNEMB"), "10 3 1 7");
 }
 
 TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // One stored solution, so that a cross-reduction run writes a statistics line.
-  SolutionRecord record{};
-  const Term terms[] = {{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}};
-  for (const Term& t : terms) record.terms[record.termCount++] = t;
-  record.leftCount = 1;
-  record.rightCount = 4;
+  SolutionRecord record = MakeRecord({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});
   InsertRecord(record, nullptr, InsertQuiet);
   ASSERT_EQ(gStore.count, 1);
-
-  std::string output;
-  EXPECT_EQ(Run("START=10\nEND=11\nITERATIONS=4\nSAVE=1\nNEMB=3\nWEIGHT=1\n", &output), 0);
+  EXPECT_EQ(Run("START=10\nEND=11\nITERATIONS=4\nSAVE=1\nNEMB=3\nWEIGHT=1\n").second, 0);
   // The SAVE point of the third iteration comes first, then the NEMB point
   // with its own rewrite and checkpoint, then the cross-reduction.
   EXPECT_EQ(gRecorder.trace, "I10 P B I10 P B I10 P B P B S I10 P B P B");
   // A SAVE point holds CURRENTNEMB before it advances; the NEMB point holds 0.
-  EXPECT_EQ(gRecorder.snapshots, "?/?/? 1/0/0 2/0/1 3/0/0 ");
-  std::string params = ReadFile("PARAMS.INI");
-  EXPECT_EQ(Value(params, "CURRENTNEMB"), "1");
-  EXPECT_EQ(Value(params, "CURRENTSAVE"), "0");
+  EXPECT_EQ(gRecorder.snapshots, "? ? ?, 1 0 0, 2 0 1, 3 0 0, ");
+  EXPECT_EQ(Saved("CURRENTNEMB CURRENTSAVE"), "1 0");
 }
 
 }  // namespace
