@@ -5,6 +5,7 @@
 #include "control/fatal_error.hpp"
 #include "store/best_right_table.hpp"
 #include "store/result_log.hpp"
+#include "store/store_index.hpp"
 
 namespace quorvex {
 
@@ -36,11 +37,36 @@ bool SameSolution(const SolutionRecord& a, const SolutionRecord& b) {
   return true;
 }
 
+// Only records with the same signature can be equal, and those share one
+// chain of the index.
 bool IsStored(const SolutionRecord& record) {
-  for (const SolutionRecord* r = gStore.inUseHead; r != nullptr; r = r->next) {
-    if (SameSolution(*r, record)) return true;
+  const StoreIndex& index = gStoreIndex;
+  for (int32_t s = index.bucketHead[record.signature & (kSignatureBuckets - 1)]; s >= 0;
+       s = index.chainNext[s]) {
+    if (SameSolution(gStore.slots[s], record)) return true;
   }
   return false;
+}
+
+int32_t SlotOf(const SolutionRecord* record) {
+  return static_cast<int32_t>(record - gStore.slots);
+}
+
+// The eviction rule applied record by record along the in-use list.
+SolutionRecord* WalkForVictim(const SolutionRecord& record) {
+  // The bound is kept in single precision while notes are compared in double;
+  // which of several equal notes is chosen depends on that rounding.
+  float t = static_cast<float>(RecordNote(record.leftCount, record.rightCount));
+  SolutionRecord* victim = nullptr;
+  for (SolutionRecord* r = gStore.inUseHead; r != nullptr; r = r->next) {
+    if (r->termCount == 0) FatalError("Internal bug 1\n");
+    const double note = RecordNote(r->leftCount, r->rightCount);
+    if (note <= static_cast<double>(t)) {
+      victim = r;
+      t = static_cast<float>(note);
+    }
+  }
+  return victim;
 }
 
 }  // namespace
@@ -53,6 +79,7 @@ void ResetStore() {
     gStore.slots[i].termCount = 0;
     gStore.slots[i].next = i + 1 < kStoreSlots ? &gStore.slots[i + 1] : nullptr;
   }
+  ResetStoreIndex();
 }
 
 void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode) {
@@ -110,9 +137,11 @@ void AddRecord(const SolutionRecord& record) {
   slot->prev = nullptr;
   if (gStore.inUseHead != nullptr) gStore.inUseHead->prev = slot;
   gStore.inUseHead = slot;
+  IndexSlot(SlotOf(slot), true);
 }
 
 void RemoveRecord(SolutionRecord* target) {
+  UnindexSlot(SlotOf(target));
   if (target->prev == nullptr) {
     gStore.inUseHead = target->next;
   } else {
@@ -128,24 +157,35 @@ void RemoveRecord(SolutionRecord* target) {
 void ReplaceRecord(const SolutionRecord& record, SolutionRecord* target) {
   SolutionRecord* const next = target->next;
   SolutionRecord* const prev = target->prev;
+  UnindexSlot(SlotOf(target));
   *target = record;
   target->next = next;
   target->prev = prev;
+  IndexSlot(SlotOf(target), false);
 }
 
+// With every size below 2^22 and a positive NoteBound, notes of different
+// sizes lie further apart than the single-precision rounding, so the walk
+// always ends on a record of the largest size: the last one on the list when
+// that size's note rounds up (or exactly) to single precision, else the first
+// one. The newest record on the list has the largest sequence number.
 SolutionRecord* ChooseVictim(const SolutionRecord& record) {
-  // The bound is kept in single precision while notes are compared in double;
-  // which of several equal notes is chosen depends on that rounding.
-  float t = static_cast<float>(RecordNote(record.leftCount, record.rightCount));
-  SolutionRecord* victim = nullptr;
-  for (SolutionRecord* r = gStore.inUseHead; r != nullptr; r = r->next) {
-    if (r->termCount == 0) FatalError("Internal bug 1\n");
-    const double note = RecordNote(r->leftCount, r->rightCount);
-    if (note <= static_cast<double>(t)) {
-      victim = r;
-      t = static_cast<float>(note);
-    }
+  const StoreIndex& index = gStoreIndex;
+  const int64_t size = int64_t{record.leftCount} + record.rightCount;
+  if (index.bySize.empty() || gBest.NoteBound <= 0 || size < 1 || size >= kLargestIndexedSize ||
+      index.bySize.begin()->first < 1 || index.bySize.rbegin()->first >= kLargestIndexedSize) {
+    return WalkForVictim(record);
   }
+  if (gStore.inUseHead != nullptr && gStore.inUseHead->termCount == 0) {
+    FatalError("Internal bug 1\n");
+  }
+  const auto& [largest, records] = *index.bySize.rbegin();
+  const double note = static_cast<double>(gBest.NoteBound) / static_cast<double>(largest);
+  const bool roundsUp = note <= static_cast<double>(static_cast<float>(note));
+  if (largest < size || (largest == size && !roundsUp)) return nullptr;
+  const int32_t slot = roundsUp ? records.begin()->second : records.rbegin()->second;
+  SolutionRecord* victim = &gStore.slots[slot];
+  if (victim->termCount == 0) FatalError("Internal bug 1\n");
   return victim;
 }
 
