@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +27,7 @@ std::string Entries(int32_t count, int32_t cycle) {
 }
 
 TEST_F(Checkpoint, ExampleFileByteForByteAndBack) {
-  SolutionRecord r{nullptr, nullptr, 0, 1, 2, 3, {{5, 1}, {4, -1}, {3, -1}}};
+  SolutionRecord r = MakeRecord({{5, 1}, {4, -1}, {3, -1}});
   InsertRecord(r, nullptr, InsertQuiet);
   SaveCheckpoint(2);
   EXPECT_EQ(ReadFile("DATA2.BIN"), Bytes({1, 3, 5, 1, 4, -1, 3, -1}));
@@ -96,16 +95,14 @@ TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
                                           {1, 2, 7, INT32_MAX, 6, 1}};
   for (const auto& entry : entries) {
     WriteFile("DATA4.BIN", Bytes(entry));
-    int status = 0;
-    EXPECT_EQ(CaptureOutput([] { LoadCheckpoint(4); }, &status),
-              "0/1\rError: Corrupted data in the file\n\n");
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Ended([] { LoadCheckpoint(4); }),
+              Outcome("0/1\rError: Corrupted data in the file\n\n", 1));
   }
   EXPECT_EQ(gStore.count, 0);
 }
 
 TEST_F(Checkpoint, FailedWriteKeepsTheOldFile) {
-  SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{9, 1}, {8, -1}}};
+  SolutionRecord r = MakeRecord({{9, 1}, {8, -1}});
   InsertRecord(r, nullptr, InsertQuiet);
   SaveCheckpoint(4);
   const std::string old = ReadFile("DATA4.BIN");
@@ -113,10 +110,9 @@ TEST_F(Checkpoint, FailedWriteKeepsTheOldFile) {
   InsertRecord(r, nullptr, InsertQuiet);
   // Permissions do not stop root; a folder in the temporary file's place does.
   ASSERT_EQ(geteuid() == 0 ? mkdir("DATA4.BIN.tmp", 0755) : chmod(".", 0555), 0);
-  int status = 0;
-  EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }, &status), "Cannot write DATA4.BIN\n");
+  Outcome o = Ended([] { SaveCheckpoint(4); });
   chmod(".", 0755);
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(o, Outcome("Cannot write DATA4.BIN\n", 1));
   EXPECT_EQ(ReadFile("DATA4.BIN"), old);
 }
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/result_log.hpp"

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "control/run_state.hpp"
@@ -44,9 +43,7 @@ TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
     const std::string expected =
         message.back() == '\n' ? message
                                : "Bad solution line in DATA4.TXT (" + message + "): " + line + "\n";
-    int status = 0;
-    EXPECT_EQ(CaptureOutput([&] { LoadResultLog(power); }, &status), "Error: " + expected + "\n");
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Ended([&] { LoadResultLog(power); }), Fatal(expected));
     EXPECT_EQ(gStore.count, power == 4 ? 1 : 0);
   }
 }
@@ -56,10 +53,8 @@ TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
   for (std::string tail : {"(4,1,4) 353=315+2", "(4,1,4) 353=315+272+120+3", "(4,1,"}) {
     ResetStore();
     WriteFile("DATA4.TXT", good + tail);
-    int status = 0;
-    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status),
-              "Skipping the torn last line of DATA4.TXT: " + tail + "\n");
-    EXPECT_EQ(status, -1);
+    EXPECT_EQ(Ended([] { LoadResultLog(4); }),
+              Outcome("Skipping the torn last line of DATA4.TXT: " + tail + "\n", -1));
     EXPECT_EQ(gStore.count, 1);
   }
   ResetStore();
@@ -70,16 +65,14 @@ TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
 
 TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   const std::string good = "(4,2,2) 158+59=134+133 (0,0)\n", logged = "(4,1,1) 2=1 (0,0)\n";
-  const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
+  SolutionRecord r = MakeRecord({{2, 1}, {1, -1}});
   gRun.CurrentPower = 4;
   // Closed as it is, a torn tail would stop the next start: it becomes a comment.
   WriteFile("DATA4.TXT", good + "(4,1,4) 353=315+2");
   EXPECT_EQ(CaptureOutput([&] { LogSolution(r); }),
             "Torn last line of DATA4.TXT kept as a comment: (4,1,4) 353=315+2\n" + logged);
   EXPECT_EQ(ReadFile("DATA4.TXT"), good + ";(4,1,4) 353=315+2\n" + logged);
-  int status = 0;
-  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status), "");
-  EXPECT_EQ(status, -1);
+  EXPECT_EQ(Ended([] { LoadResultLog(4); }), Outcome("", -1));
   EXPECT_EQ(gStore.count, 2);
 
   // A whole line that only lacks its line end stays a solution line.
@@ -90,9 +83,8 @@ TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   // A log that cannot be written: the line still reaches the console.
   std::remove("DATA4.TXT");
   ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
-  EXPECT_EQ(CaptureOutput([&] { LogSolution(r); }, &status),
-            logged + "Error: Cannot write DATA4.TXT\n\n");
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(Ended([&] { LogSolution(r); }),
+            Outcome(logged + "Error: Cannot write DATA4.TXT\n\n", 1));
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-#include <gtest/gtest.h>
-
+#include "store/seed_database.hpp"
 #include "store/best_right_table.hpp"
 #include "store/checkpoint.hpp"
 #include "store/result_log.hpp"
-#include "store/seed_database.hpp"
 #include "store/solution_store.hpp"
 #include "test_support.hpp"
 
@@ -54,12 +52,8 @@ TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
   for (const auto& [line, seedMessage, logMessage] : cases) {
     WriteFile("DATABASE.TXT", line + "\n");
     WriteFile("DATA4.TXT", line + "\n");
-    int status = 0;
-    EXPECT_EQ(CaptureOutput([] { LoadSeedDatabase(4); }, &status), "Error: " + seedMessage + "\n");
-    EXPECT_EQ(status, 1);
-    status = 0;
-    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }, &status), "Error: " + logMessage + "\n");
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), Fatal(seedMessage));
+    EXPECT_EQ(Ended([] { LoadResultLog(4); }), Fatal(logMessage));
   }
   EXPECT_EQ(gStore.count + gBest.BestRightTable[100], 1000000);
 }

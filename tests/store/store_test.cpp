@@ -1,9 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <utility>
-#include <vector>
-
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
@@ -12,19 +6,8 @@
 namespace quorvex {
 namespace {
 
-using testing_support::CaptureOutput;
+using namespace testing_support;
 using Slots = std::vector<int32_t>;
-
-// A record as the search delivers it: descending bases, counts filled in.
-SolutionRecord MakeRecord(const std::vector<std::pair<int32_t, int32_t>>& terms) {
-  SolutionRecord r{};
-  for (const auto& [base, multiplicity] : terms) {
-    r.terms[r.termCount++] = Term{base, multiplicity};
-    (multiplicity > 0 ? r.leftCount : r.rightCount) +=
-        multiplicity > 0 ? multiplicity : -multiplicity;
-  }
-  return r;
-}
 
 // A distinct record per index, m = 1, n = right; its first base is index + 100.
 SolutionRecord Numbered(int32_t index, int32_t right) {
@@ -57,7 +40,7 @@ int32_t SlotsWithFirstBase(int32_t base) {
   return found;
 }
 
-class StoreTest : public testing_support::FolderTest {
+class StoreTest : public FolderTest {
  protected:
   void SetUp() override {
     FolderTest::SetUp();
@@ -111,11 +94,9 @@ TEST_F(StoreTest, InsertCanonicalizesReplacesInPlaceAndRejectsBadModes) {
   EXPECT_EQ(gBest.BestRightTable[1], 2);
   EXPECT_EQ(SlotOf(gStore.freeHead), 3);
 
-  // An unknown mode is caught only after the log line and the table step.
-  int status = 0;
-  std::string out = CaptureOutput([&] { Insert(Numbered(3, 1), 3); }, &status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(out, "(5,1,1) 103=2 (0,0)\nError: Internal\n\n");  // any mode but 0 logs
+  // An unknown mode is caught only after the log line (any mode but 0 logs) and the table step.
+  EXPECT_EQ(Ended([&] { Insert(Numbered(3, 1), 3); }),
+            Outcome("(5,1,1) 103=2 (0,0)\nError: Internal\n\n", 1));
   EXPECT_EQ(gBest.BestRightTable[1], 1);
   EXPECT_EQ(gStore.count, 3);
 }
@@ -155,9 +136,7 @@ TEST_F(StoreTest, OutOfRangeRecordsAreDroppedOrRemoveTheTarget) {
   };
   for (const SolutionRecord& r : outOfRange) {
     for (int32_t mode : {InsertQuiet, InsertLogged}) {
-      int status = -1;
-      CaptureOutput([&] { Insert(r, mode); }, &status);
-      EXPECT_EQ(status, -1);
+      EXPECT_EQ(Ended([&] { Insert(r, mode); }).second, -1);
       EXPECT_EQ(InUseSlots(), (Slots{0}));
     }
     Insert(Numbered(9, 3), InsertQuiet);
@@ -182,26 +161,22 @@ TEST_F(StoreTest, OnlyImprovementsInLoggedModesReachTheResultLog) {
     Insert(MakeRecord({{7, 1}, {6, -1}}), InsertReplace, &gStore.slots[1]);
   });
   const std::string expected =
-      "(3,2,6) 5*2=4*2+3*4 (0,0)\n"
-      "(3,1,2) 5=4+3 (0,0)\n"
-      "(3,1,1) 7=6 (0,0)\n";
-  EXPECT_EQ(testing_support::ReadFile("DATA3.TXT"), expected);
+      "(3,2,6) 5*2=4*2+3*4 (0,0)\n(3,1,2) 5=4+3 (0,0)\n(3,1,1) 7=6 (0,0)\n";
+  EXPECT_EQ(ReadFile("DATA3.TXT"), expected);
   EXPECT_EQ(out, expected);
   EXPECT_EQ(InUseSlots(), (Slots{2, 1, 0}));
   EXPECT_EQ(gStore.slots[1].terms[0].base, 7);
 }
 
-TEST_F(StoreTest, FullStoreDropsWhenTheNewNoteRoundsDown) {
-  Fill(5);              // every record has m + n = 6
+TEST_F(StoreTest, FullStoreOfEqualNotesEvictsOnlyWhenTheNewNoteRoundsUpOrIsExact) {
+  Fill(5);              // every record has m + n = 6; slot 0 is last on the list
   gBest.NoteBound = 5;  // 5/6 rounds down in single precision
   Insert(Numbered(20000, 5), InsertLogged);
   EXPECT_EQ(SlotsWithFirstBase(20100), 0);
   EXPECT_EQ(gStore.slots[0].terms[0].base, 100);
-}
-
-TEST_F(StoreTest, FullStoreEvictsTheLastEqualNoteWhenItRoundsUpOrIsExact) {
-  Fill(6);              // every record has m + n = 7; slot 0 is last on the list
-  gBest.NoteBound = 3;  // 3/7 rounds up in single precision
+  ResetStore();
+  Fill(6);              // m + n = 7
+  gBest.NoteBound = 3;  // 3/7 rounds up
   Insert(Numbered(20000, 6), InsertLogged);
   EXPECT_EQ(gStore.slots[0].terms[0].base, 20100);
   EXPECT_EQ(SlotOf(gStore.slots[0].prev), 1);
@@ -226,10 +201,7 @@ TEST_F(StoreTest, FullStoreEvictsMostPowersAndKeepsFewer) {
   EXPECT_EQ(gStore.count, kStoreSlots);
 
   gStore.inUseHead->termCount = 0;  // a broken list is caught, not walked past
-  int status = 0;
-  out = CaptureOutput([&] { ChooseVictim(Numbered(1, 3)); }, &status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(out, "Error: Internal bug 1\n\n");
+  EXPECT_EQ(Ended([&] { ChooseVictim(Numbered(1, 3)); }), Fatal("Internal bug 1\n"));
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-#include <gtest/gtest.h>
-
+#include "store/verify.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_store.hpp"
-#include "store/verify.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
