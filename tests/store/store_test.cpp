@@ -7,7 +7,6 @@ namespace quorvex {
 namespace {
 
 using namespace testing_support;
-using Slots = std::vector<int32_t>;
 
 // A distinct record per index, m = 1, n = right; its first base is index + 100.
 SolutionRecord Numbered(int32_t index, int32_t right) {
@@ -18,16 +17,19 @@ int32_t SlotOf(const SolutionRecord* r) {
   return r == nullptr ? -1 : static_cast<int32_t>(r - gStore.slots);
 }
 
-// The in-use list from its head, checking every back link on the way.
-Slots InUseSlots() {
-  Slots slots;
+// The in-use list from its head as "slot:first base ...", checking every back link.
+std::string InUse() {
+  std::string list;
+  int32_t count = 0;
   const SolutionRecord* previous = nullptr;
   for (const SolutionRecord* r = gStore.inUseHead; r != nullptr; previous = r, r = r->next) {
     EXPECT_EQ(r->prev, previous) << "back link of slot " << SlotOf(r);
-    slots.push_back(SlotOf(r));
+    list += std::to_string(SlotOf(r)) + ":" + std::to_string(r->terms[0].base) + ' ';
+    ++count;
   }
-  EXPECT_EQ(static_cast<int32_t>(slots.size()), gStore.count);
-  return slots;
+  EXPECT_EQ(count, gStore.count);
+  if (!list.empty()) list.pop_back();
+  return list;
 }
 
 std::vector<int32_t> Table() {
@@ -60,18 +62,17 @@ class StoreTest : public FolderTest {
 
 TEST_F(StoreTest, ListOrderAndFreeSlotReuse) {
   for (int32_t i = 0; i < 3; ++i) Insert(Numbered(i, 2), InsertQuiet);
-  EXPECT_EQ(InUseSlots(), (Slots{2, 1, 0}));
+  EXPECT_EQ(InUse(), "2:102 1:101 0:100");
   EXPECT_EQ(SlotOf(gStore.freeHead), 3);
   RemoveRecord(&gStore.slots[1]);
-  EXPECT_EQ(InUseSlots(), (Slots{2, 0}));
+  EXPECT_EQ(InUse(), "2:102 0:100");
   EXPECT_EQ(gStore.slots[1].termCount, 0);
   Insert(Numbered(7, 2), InsertQuiet);
-  EXPECT_EQ(InUseSlots(), (Slots{1, 2, 0}));
-  EXPECT_EQ(gStore.slots[1].terms[0].base, 107);
+  EXPECT_EQ(InUse(), "1:107 2:102 0:100");
   // Head and tail removals keep both directions intact; freed slots come back last-in first.
   RemoveRecord(&gStore.slots[1]);
   RemoveRecord(&gStore.slots[0]);
-  EXPECT_EQ(InUseSlots(), (Slots{2}));
+  EXPECT_EQ(InUse(), "2:102");
   EXPECT_EQ(SlotOf(gStore.freeHead), 0);
   EXPECT_EQ(SlotOf(gStore.freeHead->next), 1);
   EXPECT_EQ(SlotOf(gStore.slots[1].next), 3);
@@ -89,8 +90,7 @@ TEST_F(StoreTest, InsertCanonicalizesReplacesInPlaceAndRejectsBadModes) {
   Insert(Numbered(2, 4), InsertQuiet);
   ResetBestRight();
   Insert(MakeRecord({{50, 1}, {3, -1}, {2, -1}}), InsertReplace, &gStore.slots[1]);
-  EXPECT_EQ(InUseSlots(), (Slots{2, 1, 0}));
-  EXPECT_EQ(gStore.slots[1].terms[0].base, 50);
+  EXPECT_EQ(InUse(), "2:102 1:50 0:5");
   EXPECT_EQ(gBest.BestRightTable[1], 2);
   EXPECT_EQ(SlotOf(gStore.freeHead), 3);
 
@@ -119,9 +119,9 @@ TEST_F(StoreTest, DuplicatesAreRejectedBeforeTheTableIsConsulted) {
   EXPECT_EQ(gStore.slots[2].signature, gStore.slots[3].signature);
   // Mode 2 removes the target for a duplicate of another record or of the target itself.
   Insert(Numbered(1, 3), InsertReplace, &gStore.slots[1]);
-  EXPECT_EQ(InUseSlots(), (Slots{3, 2, 0}));
+  EXPECT_EQ(InUse(), "3:9 2:9 0:101");
   Insert(Numbered(1, 3), InsertReplace, &gStore.slots[0]);
-  EXPECT_EQ(InUseSlots(), (Slots{3, 2}));
+  EXPECT_EQ(InUse(), "3:9 2:9");
 }
 
 TEST_F(StoreTest, OutOfRangeRecordsAreDroppedOrRemoveTheTarget) {
@@ -137,11 +137,11 @@ TEST_F(StoreTest, OutOfRangeRecordsAreDroppedOrRemoveTheTarget) {
   for (const SolutionRecord& r : outOfRange) {
     for (int32_t mode : {InsertQuiet, InsertLogged}) {
       EXPECT_EQ(Ended([&] { Insert(r, mode); }).second, -1);
-      EXPECT_EQ(InUseSlots(), (Slots{0}));
+      EXPECT_EQ(InUse(), "0:100");
     }
     Insert(Numbered(9, 3), InsertQuiet);
     Insert(r, InsertReplace, gStore.inUseHead);
-    EXPECT_EQ(InUseSlots(), (Slots{0}));
+    EXPECT_EQ(InUse(), "0:100");
   }
   EXPECT_EQ(Table(), before);
 }
@@ -164,8 +164,7 @@ TEST_F(StoreTest, OnlyImprovementsInLoggedModesReachTheResultLog) {
       "(3,2,6) 5*2=4*2+3*4 (0,0)\n(3,1,2) 5=4+3 (0,0)\n(3,1,1) 7=6 (0,0)\n";
   EXPECT_EQ(ReadFile("DATA3.TXT"), expected);
   EXPECT_EQ(out, expected);
-  EXPECT_EQ(InUseSlots(), (Slots{2, 1, 0}));
-  EXPECT_EQ(gStore.slots[1].terms[0].base, 7);
+  EXPECT_EQ(InUse(), "2:5 1:7 0:6");
 }
 
 TEST_F(StoreTest, FullStoreOfEqualNotesEvictsOnlyWhenTheNewNoteRoundsUpOrIsExact) {
