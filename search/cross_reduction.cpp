@@ -1,14 +1,20 @@
 #include "search/cross_reduction.hpp"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "control/fatal_error.hpp"
 #include "control/keyboard.hpp"
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
+#include "search/combination_scan.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
+#include "store/best_right_table.hpp"
+#include "store/store_index.hpp"
 
 namespace quorvex {
 
@@ -45,36 +51,85 @@ bool AcceptIfBetter(SolutionRecord& scratch, SolutionRecord& working, float weig
   return true;
 }
 
+enum class PartnerOutcome { Next, Changed };
+
+// The working copy against one partner with both merges written out.
+PartnerOutcome ImproveAgainstPartner(SolutionRecord& working, const SolutionRecord& partner,
+                                     SolutionRecord& scratch, float weight, float& score) {
+  int32_t difference = CombineTerms(working, partner, -1, scratch);
+  if (difference == 0) return PartnerOutcome::Next;  // equal to the partner: nothing to gain
+  if (difference < kMaxTerms && AcceptIfBetter(scratch, working, weight, score)) {
+    return PartnerOutcome::Changed;
+  }
+  int32_t sum = CombineTerms(working, partner, +1, scratch);
+  if (sum == 0 || sum >= kMaxTerms) return PartnerOutcome::Next;
+  if (AcceptIfBetter(scratch, working, weight, score)) return PartnerOutcome::Changed;
+  return PartnerOutcome::Next;
+}
+
+// The same decisions from the counts alone: a combination is written out only
+// when it would be logged or taken, the only times its Terms are seen.
+PartnerOutcome ImproveAgainstPlainPartner(SolutionRecord& working, int32_t slot,
+                                          SolutionRecord& scratch, float weight, float& score) {
+  const SolutionRecord& partner = gStore.slots[slot];
+  for (int32_t sign : {-1, +1}) {
+    CombinationCounts counts = CountCombination(slot, sign);
+    if (counts.terms == 0 || TooLong(counts)) {
+      if (sign > 0 || counts.terms == 0) return PartnerOutcome::Next;
+      continue;
+    }
+    const int64_t m = std::min(counts.positive, counts.negative);
+    const int64_t n = std::max(counts.positive, counts.negative);
+    const double value =
+        static_cast<double>(m) * static_cast<double>(weight) + static_cast<double>(n);
+    const bool better = value < static_cast<double>(score);
+    if (!better && !BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n))) continue;
+    CombineTerms(working, partner, sign, scratch);
+    if (AcceptIfBetter(scratch, working, weight, score)) return PartnerOutcome::Changed;
+  }
+  return PartnerOutcome::Next;
+}
+
+// Partners that may matter: with a positive weight a score is at least m + n,
+// so only combinations with fewer powers than the score, or that would be
+// logged, can have an effect. Other weights look at every partner.
+bool LoadForImprovement(const SolutionRecord& working, float weight, float score) {
+  int64_t below = std::numeric_limits<int64_t>::max();
+  if (weight > 0) {
+    const double limit = std::floor(static_cast<double>(score)) + 1;
+    below = limit < 4e18 ? static_cast<int64_t>(limit) : below;
+    below = std::max<int64_t>(below, 1);
+  }
+  return LoadCandidate(working, below);
+}
+
 // Improves the working copy against every other stored record until a whole
 // sweep brings nothing. Returns true when it improved at all.
 bool ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& score) {
   SolutionRecord scratch;
   bool recordImproved = false;
   bool sweepImproved = true;
+  bool indexed = LoadForImprovement(working, weight, score);
   while (sweepImproved) {
     sweepImproved = false;
     for (int32_t position = 0; position < kStoreSlots; ++position) {
       int32_t f = gCross.SlotPermutation[position];
-      if (f == self) continue;
+      if (f == self || (indexed && !gScan.flagged[f])) continue;
       const SolutionRecord& partner = gStore.slots[f];
       if (partner.termCount == 0) continue;
       for (;;) {
-        int32_t difference = CombineTerms(working, partner, -1, scratch);
-        if (difference == 0) break;  // equal to the partner: nothing to gain from it
-        if (difference < kMaxTerms && AcceptIfBetter(scratch, working, weight, score)) {
-          sweepImproved = recordImproved = true;
-          continue;
-        }
-        int32_t sum = CombineTerms(working, partner, +1, scratch);
-        if (sum == 0 || sum >= kMaxTerms) break;
-        if (AcceptIfBetter(scratch, working, weight, score)) {
-          sweepImproved = recordImproved = true;
-          continue;
-        }
-        break;
+        PartnerOutcome outcome =
+            indexed && gStoreIndex.plain[f]
+                ? ImproveAgainstPlainPartner(working, f, scratch, weight, score)
+                : ImproveAgainstPartner(working, partner, scratch, weight, score);
+        if (outcome == PartnerOutcome::Next) break;
+        sweepImproved = recordImproved = true;
+        UnloadCandidate();
+        indexed = LoadForImprovement(working, weight, score);
       }
     }
   }
+  UnloadCandidate();
   return recordImproved;
 }
 

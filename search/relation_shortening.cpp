@@ -1,5 +1,6 @@
 #include "search/relation_shortening.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -7,8 +8,11 @@
 #include <limits>
 
 #include "control/fatal_error.hpp"
+#include "search/combination_scan.hpp"
 #include "search/search_iteration.hpp"
+#include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
+#include "store/store_index.hpp"
 
 namespace quorvex {
 
@@ -146,33 +150,95 @@ void HarvestRelations(int32_t rowCount, int32_t workTerms) {
   std::printf("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
 }
 
+namespace {
+
+enum class SlotOutcome { Next, Changed, Stop };
+
+// The candidate against one stored record with both merges written out.
+SlotOutcome ShortenAgainstSlot(SolutionRecord& candidate, const SolutionRecord& stored,
+                               SolutionRecord& scratch) {
+  int32_t difference = CombineTerms(candidate, stored, -1, scratch);
+  if (difference == 0) return SlotOutcome::Stop;  // the candidate is already stored
+  if (difference < kMaxTerms) {
+    EvaluateCandidate(scratch);
+    if (Size(scratch) < Size(candidate)) {
+      candidate = scratch;
+      return SlotOutcome::Changed;
+    }
+  }
+  int32_t sum = CombineTerms(candidate, stored, +1, scratch);
+  if (sum == 0)
+    return SlotOutcome::Stop;  // the candidate is a stored record with its sides exchanged
+  if (sum >= kMaxTerms) return SlotOutcome::Next;
+  EvaluateCandidate(scratch);
+  if (Size(scratch) < Size(candidate)) {
+    candidate = scratch;
+    return SlotOutcome::Changed;
+  }
+  return SlotOutcome::Next;
+}
+
+// The same decisions from the counts alone: a combination is written out only
+// when it would be logged or taken, the only times its Terms are seen.
+SlotOutcome ShortenAgainstPlainSlot(SolutionRecord& candidate, int32_t slot,
+                                    SolutionRecord& scratch) {
+  const SolutionRecord& stored = gStore.slots[slot];
+  for (int32_t sign : {-1, +1}) {
+    CombinationCounts counts = CountCombination(slot, sign);
+    if (counts.terms == 0) return SlotOutcome::Stop;
+    if (TooLong(counts)) {
+      if (sign > 0) return SlotOutcome::Next;
+      continue;
+    }
+    const int64_t m = std::min(counts.positive, counts.negative);
+    const int64_t n = std::max(counts.positive, counts.negative);
+    const bool shorter = m + n < Size(candidate);
+    if (!shorter && !BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n))) continue;
+    CombineTerms(candidate, stored, sign, scratch);
+    EvaluateCandidate(scratch);
+    if (Size(scratch) < Size(candidate)) {
+      candidate = scratch;
+      return SlotOutcome::Changed;
+    }
+  }
+  return SlotOutcome::Next;
+}
+
+// Slots that may matter for the candidate: those whose difference or sum is
+// shorter than it or would be logged.
+bool LoadForShortening(const SolutionRecord& candidate) {
+  const int64_t below = std::max<int64_t>(Size(candidate), 1);
+  return LoadCandidate(candidate, below);
+}
+
+}  // namespace
+
 void ShortenAgainstStore() {
   SolutionRecord& candidate = gHarvest.HarvestCandidate;
   SolutionRecord scratch;
+  bool indexed = LoadForShortening(candidate);
   for (int32_t s = 0; s < kStoreSlots; ++s) {
+    if (indexed && !gScan.flagged[s]) continue;
     const SolutionRecord& stored = gStore.slots[s];
     if (stored.termCount == 0) continue;
-    for (;;) {
-      int32_t difference = CombineTerms(candidate, stored, -1, scratch);
-      if (difference == 0) return;  // the candidate is already stored
-      if (difference < kMaxTerms) {
-        EvaluateCandidate(scratch);
-        if (Size(scratch) < Size(candidate)) {
-          candidate = scratch;
-          continue;
-        }
+    SlotOutcome outcome;
+    do {
+      if (indexed && gStoreIndex.plain[s]) {
+        outcome = ShortenAgainstPlainSlot(candidate, s, scratch);
+      } else {
+        outcome = ShortenAgainstSlot(candidate, stored, scratch);
       }
-      int32_t sum = CombineTerms(candidate, stored, +1, scratch);
-      if (sum == 0) return;  // the candidate is a stored record with its sides exchanged
-      if (sum >= kMaxTerms) break;
-      EvaluateCandidate(scratch);
-      if (Size(scratch) < Size(candidate)) {
-        candidate = scratch;
-        continue;
+      if (outcome == SlotOutcome::Changed) {
+        UnloadCandidate();
+        indexed = LoadForShortening(candidate);
       }
-      break;
+    } while (outcome == SlotOutcome::Changed);
+    if (outcome == SlotOutcome::Stop) {
+      UnloadCandidate();
+      return;
     }
   }
+  UnloadCandidate();
   InsertRecord(candidate, nullptr, InsertLogged);
 }
 

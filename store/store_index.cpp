@@ -33,6 +33,8 @@ void ResetStoreIndex() {
   StoreIndex& index = gStoreIndex;
   for (int32_t s = 0; s < kStoreSlots; ++s) {
     index.scanSize[s] = kFreeScanSize;
+    index.positive[s] = 0;
+    index.negative[s] = 0;
     index.plain[s] = false;
     index.indexedTerms[s] = 0;
     index.sequence[s] = 0;
@@ -78,6 +80,12 @@ void IndexSlot(int32_t slot, bool added) {
     return;
   }
   index.scanSize[slot] = static_cast<int32_t>(size);
+  int64_t positive = 0;
+  for (int32_t i = 0; i < record.termCount; ++i) {
+    if (record.terms[i].multiplicity > 0) positive += record.terms[i].multiplicity;
+  }
+  index.positive[slot] = static_cast<int32_t>(positive);
+  index.negative[slot] = static_cast<int32_t>(size - positive);
   for (int32_t i = 0; i < record.termCount; ++i) {
     index.byBase[record.terms[i].base].push_back({slot, record.terms[i].multiplicity});
   }
@@ -117,6 +125,8 @@ void UnindexSlot(int32_t slot) {
   index.indexedTerms[slot] = 0;
   index.plain[slot] = false;
   index.scanSize[slot] = kFreeScanSize;
+  index.positive[slot] = 0;
+  index.negative[slot] = 0;
 }
 
 }  // namespace quorvex

@@ -33,6 +33,9 @@ struct StoreIndex {
   // m + n of the slot's record taken from its Terms; kFreeScanSize for a free
   // slot, kUnusualScanSize for a record that is not plain (below).
   int32_t scanSize[kStoreSlots];
+  // The two side sums of a plain record (0 for any other slot).
+  int32_t positive[kStoreSlots];
+  int32_t negative[kStoreSlots];
   // Plain: bases strictly descending, all in 1..kIndexedBaseLimit-1, and
   // every multiplicity below 2^30 in magnitude, so merges never overflow.
   bool plain[kStoreSlots];
