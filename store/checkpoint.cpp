@@ -111,7 +111,9 @@ bool ReadEntry(std::FILE* file, SolutionRecord& record) {
       right -= term.multiplicity;
     }
   }
-  if (left > kLargestInt32 || right > kLargestInt32) FatalError("Corrupted data in the file\n");
+  // m + n must fit as the solution notation needs it: a record beyond that
+  // could be listed, but its line could never be read back.
+  if (left + right > kLargestInt32) FatalError("Corrupted data in the file\n");
   record.next = nullptr;
   record.prev = nullptr;
   record.signature = 0;

@@ -92,7 +92,9 @@ TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
                                           {1, 2, 7, 0, 6, -1},
                                           {1, 2, -7, 1, 6, -1},
                                           {1, 2, 7, INT32_MIN, 6, 1},
-                                          {1, 2, 7, INT32_MAX, 6, 1}};
+                                          {1, 2, 7, INT32_MAX, 6, 1},
+                                          // Each side fits, m + n does not.
+                                          {1, 2, 7, 3, 6, -2147483645}};
   for (const auto& entry : entries) {
     WriteFile("DATA4.BIN", Bytes(entry));
     EXPECT_EQ(Ended([] { LoadCheckpoint(4); }),
