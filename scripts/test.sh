@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: style, the release build's tests, and
-# the same tests under the address and undefined-behaviour sanitizers.
+# the same tests under the address and undefined-behaviour sanitizers, and a
+# short run of the fuzz targets (scripts/fuzz.sh runs them long).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,3 +19,6 @@ echo "== Sanitizer build and tests"
 bash scripts/build.sh build-sanitize -DQUORVEX_SANITIZE=ON -DQUORVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$(nproc)")
+
+echo "== Fuzz smoke run (clang++ with the sanitizers, a few seconds per file reader)"
+QUORVEX_FUZZ_OUT="$root/build-fuzz/smoke" bash scripts/fuzz.sh --seconds "${QUORVEX_FUZZ_SECONDS:-5}"
