@@ -139,6 +139,7 @@ __attribute__((no_sanitize("coverage"))) inline std::vector<const SolutionRecord
 // reads back unchanged.
 inline std::vector<TermList> CheckStore(int32_t power) {
   std::vector<TermList> records;
+  std::vector<TermList> ordered;
   int32_t listed = 0;
   for (const SolutionRecord* r = gStore.inUseHead; r != nullptr; r = r->next) {
     Require(++listed <= kStoreSlots, "the in-use list ends");
@@ -177,11 +178,20 @@ inline std::vector<TermList> CheckStore(int32_t power) {
     Require(SortedTerms(parsed.terms, parsed.count) == SortedTerms(r.terms, r.termCount),
             "a written line gives back the Terms");
     records.push_back(SortedTerms(r.terms, r.termCount));
+    ordered.emplace_back();
+    for (int32_t i = 0; i < r.termCount; ++i) {
+      ordered.back().emplace_back(r.terms[i].base, r.terms[i].multiplicity);
+    }
   }
   Require(static_cast<int32_t>(used.size()) == gStore.count && listed == gStore.count,
           "count, slots and list agree");
+  // The duplicate check compares Terms in their order. A line may repeat a
+  // base, and the sort leaves equal bases in no set order, so two spellings
+  // of one solution can both be stored; only the same Terms in the same order
+  // may not.
+  std::sort(ordered.begin(), ordered.end());
+  Require(std::adjacent_find(ordered.begin(), ordered.end()) == ordered.end(), "no duplicates");
   std::sort(records.begin(), records.end());
-  Require(std::adjacent_find(records.begin(), records.end()) == records.end(), "no duplicates");
   return records;
 }
 

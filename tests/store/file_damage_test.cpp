@@ -16,7 +16,7 @@ using namespace testing_support;
 
 // A file size limit cuts a write off part-way just as a full disk does, and
 // needs no privileges. The limit sits a few bytes past the log's end.
-class ResultLogDamage : public FolderTest {
+class FileDamage : public FolderTest {
  protected:
   void LimitFilesTo(rlim_t bytes) {
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
@@ -43,7 +43,7 @@ class ResultLogDamage : public FolderTest {
   bool limited_ = false;
 };
 
-TEST_F(ResultLogDamage, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
+TEST_F(FileDamage, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
   const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
   const std::string logged = "(4,1,1) 2=1 (0,0)\n";
   gRun.CurrentPower = 4;
@@ -66,7 +66,7 @@ TEST_F(ResultLogDamage, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
   }
 }
 
-TEST_F(ResultLogDamage, ATornLastLineAtTheLineLimitStaysReadableOnceRepaired) {
+TEST_F(FileDamage, ATornLastLineAtTheLineLimitStaysReadableOnceRepaired) {
   const SolutionRecord r{nullptr, nullptr, 0, 1, 1, 2, {{2, 1}, {1, -1}}};
   const std::string good = "(4,2,2) 158+59=134+133 (0,0)\n", logged = "(4,1,1) 2=1 (0,0)\n";
   gRun.CurrentPower = 4;
