@@ -29,7 +29,179 @@ bool Matters(int64_t left, int64_t right, int64_t below) {
   return m >= 1 && m < kTableSize && n < gBest.BestRightTable[m];
 }
 
+// The largest left count m whose table entry is above m, 0 when none is: a
+// combination lowers the table only if its smaller side is at most this.
+int64_t LoweringSideLimit() {
+  const int32_t* table = gBest.BestRightTable;
+  constexpr int32_t kBlock = 64;
+  // Whole blocks from the top, each tested with a branch-free loop the
+  // compiler can run in vector registers; the table is read for every load.
+  for (int32_t start = kTableSize - kBlock; start > -kBlock; start -= kBlock) {
+    const int32_t first = std::max(start, 1);
+    if (start >= 1) {
+      int32_t over = 0;
+      for (int32_t i = 0; i < kBlock; ++i) over |= table[start + i] - (start + i) > 0 ? 1 : 0;
+      if (over == 0) continue;
+    }
+    for (int32_t m = start + kBlock - 1; m >= first; --m) {
+      if (table[m] > m) return m;
+    }
+  }
+  return 0;
+}
+
+// Which slots are counted exactly. A difference loses powers only on bases
+// where both records have the same sign, a sum only where the signs differ,
+// and on each such base at most the smaller multiplicity on each side; so
+// with L = (bases of that kind) * (smaller of the two largest
+// multiplicities), the size drops below `below` only if 2L > P + S - below,
+// and a side reaches the table only if L >= (that side before) - sideLimit.
+// The first test takes all shared bases; the sign-wise one follows for the
+// few slots that pass it. Bases from kMaskedBaseLimit on carry no sign here
+// and count for both.
+struct SparseBounds {
+  uint64_t low[2];
+  uint64_t positive[2];
+  int64_t p;
+  int64_t q;
+  int64_t largest;     // largest candidate multiplicity in magnitude
+  int64_t sizeExcess;  // P - below, at most 2^29
+  int64_t sideLimit;
+};
+
+[[gnu::always_inline]] inline bool Reaches(int64_t lost, int64_t stored, int64_t left,
+                                           int64_t right, const SparseBounds& b) {
+  return 2 * lost > stored + b.sizeExcess || lost >= std::min(left, right) - b.sideLimit;
+}
+
+template <bool kHigh>
+[[gnu::always_inline]] inline void CollectSlots(const SparseBounds& b, int32_t from) {
+  CombinationScan& scan = gScan;
+  const StoreIndex& index = gStoreIndex;
+  int32_t* list = scan.flaggedSlots;
+  int32_t count = 0;
+  const int64_t sideExcess = std::min(b.p, b.q) - b.sideLimit;
+  const uint64_t negative0 = b.low[0] & ~b.positive[0];
+  const uint64_t negative1 = b.low[1] & ~b.positive[1];
+  for (int32_t s = from; s < kStoreSlots; ++s) {
+    const SlotFilter& f = index.filter[s];
+    const int64_t high = kHigh ? scan.sharedHighBases[s] : 0;
+    const int64_t shared = __builtin_popcountll(f.low[0] & b.low[0]) +
+                           __builtin_popcountll(f.low[1] & b.low[1]) + high;
+    const int64_t each = std::min<int64_t>(b.largest, f.largest);
+    const int64_t bound = shared * each;
+    // Free slots never pass; unusual records always do (no bits, a size far
+    // below anything, and sizeExcess capped).
+    if (2 * bound <= f.size + b.sizeExcess && bound < f.smallerSide + sideExcess) continue;
+    const uint64_t* pos = index.lowPositive[s];
+    const uint64_t neg0 = f.low[0] & ~pos[0];
+    const uint64_t neg1 = f.low[1] & ~pos[1];
+    const int64_t same = __builtin_popcountll(pos[0] & b.positive[0]) +
+                         __builtin_popcountll(pos[1] & b.positive[1]) +
+                         __builtin_popcountll(neg0 & negative0) +
+                         __builtin_popcountll(neg1 & negative1) + high;
+    const int64_t unlike = shared - same + high;
+    const int64_t ps = index.positive[s];
+    const int64_t qs = index.negative[s];
+    const bool difference = Reaches(same * each, f.size, b.p + qs, b.q + ps, b);
+    const bool sum = Reaches(unlike * each, f.size, b.p + ps, b.q + qs, b);
+    if (difference || sum) {
+      scan.exactSigns[count] = static_cast<uint8_t>((difference ? 1 : 0) | (sum ? 2 : 0));
+      list[count++] = s;
+    }
+  }
+  scan.flaggedCount = count;
+}
+
+[[gnu::always_inline]] inline void CollectAll(const SparseBounds& b, int32_t from) {
+  if (gScan.touchedCount > 0) {
+    CollectSlots<true>(b, from);
+  } else {
+    CollectSlots<false>(b, from);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("popcnt")]] void CollectSlotsCounting(const SparseBounds& b, int32_t from) {
+  CollectAll(b, from);
+}
+#endif
+
+void CollectSlotsPortable(const SparseBounds& b, int32_t from) {
+  CollectAll(b, from);
+}
+
 }  // namespace
+
+bool LoadCandidateSparse(const SolutionRecord& candidate, int64_t below, int32_t from) {
+  CombinationScan& scan = gScan;
+  if (!IsPlainList(candidate)) return false;
+  scan.positive = 0;
+  scan.negative = 0;
+  scan.termCount = candidate.termCount;
+  scan.loadedCount = 0;
+  scan.touchedCount = 0;
+  SparseBounds bounds{};
+  for (int32_t i = 0; i < candidate.termCount; ++i) {
+    const Term& t = candidate.terms[i];
+    const int64_t x = t.multiplicity;
+    if (x > 0) {
+      scan.positive += x;
+    } else {
+      scan.negative -= x;
+    }
+    bounds.largest = std::max<int64_t>(bounds.largest, std::llabs(x));
+    if (t.base < 1 || t.base >= kIndexedBaseLimit) continue;  // in no plain record
+    scan.multiplicityOf[t.base] = t.multiplicity;
+    scan.loadedBases[scan.loadedCount++] = t.base;
+    if (t.base < kMaskedBaseLimit) {
+      bounds.low[t.base >> 6] |= uint64_t{1} << (t.base & 63);
+      if (x > 0) bounds.positive[t.base >> 6] |= uint64_t{1} << (t.base & 63);
+      continue;
+    }
+    for (const BaseEntry& entry : gStoreIndex.byBase[t.base]) {
+      if (scan.sharedHighBases[entry.slot]++ == 0)
+        scan.touchedSlots[scan.touchedCount++] = entry.slot;
+    }
+  }
+  bounds.p = scan.positive;
+  bounds.q = scan.negative;
+  // Capped so that an unusual record's size stays below any bound; a smaller
+  // excess only lets more slots through to the exact test.
+  bounds.sizeExcess = std::min<int64_t>(scan.positive + scan.negative - below, int64_t{1} << 29);
+  bounds.sideLimit = LoweringSideLimit();
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool counting = __builtin_cpu_supports("popcnt");
+  if (counting) {
+    CollectSlotsCounting(bounds, from);
+  } else {
+    CollectSlotsPortable(bounds, from);
+  }
+#else
+  CollectSlotsPortable(bounds, from);
+#endif
+  // The exact test, in place: the list stays in slot order.
+  int32_t kept = 0;
+  for (int32_t i = 0; i < scan.flaggedCount; ++i) {
+    const int32_t s = scan.flaggedSlots[i];
+    const uint8_t signs = scan.exactSigns[i];
+    if (gStore.slots[s].termCount == 0) continue;
+    bool flag = !gStoreIndex.plain[s];
+    if (!flag && (signs & 1) != 0) {
+      const CombinationCounts counts = CountCombination(s, -1);
+      flag = Matters(counts.positive, counts.negative, below);
+    }
+    if (!flag && (signs & 2) != 0) {
+      const CombinationCounts counts = CountCombination(s, +1);
+      flag = Matters(counts.positive, counts.negative, below);
+    }
+    if (flag) scan.flaggedSlots[kept++] = s;
+  }
+  scan.flaggedCount = kept;
+  scan.sparse = true;
+  scan.loaded = true;
+  return true;
+}
 
 bool LoadCandidate(const SolutionRecord& candidate, int64_t below) {
   CombinationScan& scan = gScan;
@@ -81,6 +253,14 @@ bool LoadCandidate(const SolutionRecord& candidate, int64_t below) {
 void UnloadCandidate() {
   CombinationScan& scan = gScan;
   if (!scan.loaded) return;
+  if (scan.sparse) {
+    for (int32_t i = 0; i < scan.loadedCount; ++i) scan.multiplicityOf[scan.loadedBases[i]] = 0;
+    for (int32_t i = 0; i < scan.touchedCount; ++i) scan.sharedHighBases[scan.touchedSlots[i]] = 0;
+    scan.touchedCount = 0;
+    scan.sparse = false;
+    scan.loaded = false;
+    return;
+  }
   for (int32_t i = 0; i < scan.loadedCount; ++i) {
     const int32_t base = scan.loadedBases[i];
     scan.multiplicityOf[base] = 0;

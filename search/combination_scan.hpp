@@ -32,6 +32,14 @@ struct CombinationScan {
   int32_t loadedBases[kMaxTerms];  // the bases set in multiplicityOf
   int32_t loadedCount;
   bool loaded;
+  // Filled by LoadCandidateSparse instead of the per-slot counts above.
+  bool sparse;
+  int32_t sharedHighBases[kStoreSlots];  // shared bases from kMaskedBaseLimit on
+  int32_t touchedSlots[kStoreSlots];     // slots with sharedHighBases set
+  int32_t touchedCount;
+  int32_t flaggedSlots[kStoreSlots];  // ascending
+  uint8_t exactSigns[kStoreSlots];    // per listed slot: 1 difference, 2 sum to count
+  int32_t flaggedCount;
 };
 extern CombinationScan gScan;
 
@@ -40,7 +48,15 @@ extern CombinationScan gScan;
 // that are free or hold unusual records are always flagged. Returns false, with nothing loaded, for
 // other candidates.
 bool LoadCandidate(const SolutionRecord& candidate, int64_t below);
-// Clears what LoadCandidate set; call before the store or the candidate changes.
+// The same flags for the occupied slots from `from` on, listed in slot order
+// in flaggedSlots (free slots and slots before `from` left out; flagged[] is
+// not used). Only slots sharing enough bases with the candidate to bring a
+// side within the table's reach, or the size below `below`, are counted
+// exactly: a full store holds many records that share a base or two with any
+// candidate and nothing more.
+bool LoadCandidateSparse(const SolutionRecord& candidate, int64_t below, int32_t from);
+// Clears what LoadCandidate or LoadCandidateSparse set; call before the store or the candidate
+// changes.
 void UnloadCandidate();
 // Exact counts of the loaded candidate + sign * the plain record in `slot`.
 CombinationCounts CountCombination(int32_t slot, int32_t sign);

@@ -64,25 +64,64 @@ int64_t TrialMeasure(const int32_t* work, const int32_t* partner, int32_t sign, 
   return MeasureOf(positive, negative, measure);
 }
 
+int64_t LargestMagnitude(const int32_t* row, int32_t n) {
+  int64_t largest = 0;
+  for (int32_t c = 0; c < n; ++c) largest = std::max<int64_t>(largest, std::llabs(row[c]));
+  return largest;
+}
+
+// TrialMeasure without writing the row, for rows whose largest magnitudes
+// add up, times n, to no more than 2^31 - 1: then no entry and no side sum
+// can leave 32 bits, and plain 32-bit sums (which the compiler can run in
+// vector registers) give the same measure.
+template <int32_t kSign>
+int64_t QuickMeasure(const int32_t* work, const int32_t* partner, int32_t n, Measure measure) {
+  int32_t total = 0;
+  int32_t net = 0;
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t v = kSign > 0 ? work[c] + partner[c] : work[c] - partner[c];
+    total += v < 0 ? -v : v;
+    net += v;
+  }
+  const int64_t positive = (int64_t{total} + net) / 2;
+  const int64_t negative = (int64_t{total} - net) / 2;
+  return MeasureOf(positive, negative, measure);
+}
+
 // One pass of the shortening: every extracted row is improved against the
 // extracted rows only; changed rows are appended behind row `rows`.
 int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t rows) {
   int32_t* work = gHarvest.WorkRow;
   int32_t trial[kMaxTerms];
+  int64_t largest[kRelationRows];
+  for (int32_t u = 0; u < relationCount; ++u) {
+    largest[u] = LargestMagnitude(gSearch.RelationTable[u], n);
+  }
   for (int32_t t = 0; t < relationCount; ++t) {
     std::memcpy(work, gSearch.RelationTable[t], sizeof(int32_t) * n);
     int64_t best = RowMeasure(work, n, measure);
+    int64_t workLargest = largest[t];
     bool changed = false;
     bool improving = true;
     while (improving) {
       improving = false;
       for (int32_t u = 0; u < relationCount; ++u) {
         if (u == t) continue;
+        const int32_t* partner = gSearch.RelationTable[u];
         for (int32_t sign : {+1, -1}) {
           for (;;) {
-            int64_t m = TrialMeasure(work, gSearch.RelationTable[u], sign, n, measure, trial);
-            if (m <= 0 || m >= best) break;
+            int64_t m;
+            if ((workLargest + largest[u]) * n <= kInt32Max) {
+              m = sign > 0 ? QuickMeasure<+1>(work, partner, n, measure)
+                           : QuickMeasure<-1>(work, partner, n, measure);
+              if (m <= 0 || m >= best) break;
+              TrialMeasure(work, partner, sign, n, measure, trial);
+            } else {
+              m = TrialMeasure(work, partner, sign, n, measure, trial);
+              if (m <= 0 || m >= best) break;
+            }
             std::memcpy(work, trial, sizeof(int32_t) * n);
+            workLargest = LargestMagnitude(work, n);
             best = m;
             changed = true;
             improving = true;
@@ -204,11 +243,12 @@ SlotOutcome ShortenAgainstPlainSlot(SolutionRecord& candidate, int32_t slot,
   return SlotOutcome::Next;
 }
 
-// Slots that may matter for the candidate: those whose difference or sum is
-// shorter than it or would be logged.
-bool LoadForShortening(const SolutionRecord& candidate) {
+// Slots from `from` on that may matter for the candidate: those whose
+// difference or sum is shorter than it or would be logged. The walk never
+// goes back, so earlier slots need no look.
+bool LoadForShortening(const SolutionRecord& candidate, int32_t from) {
   const int64_t below = std::max<int64_t>(Size(candidate), 1);
-  return LoadCandidate(candidate, below);
+  return LoadCandidateSparse(candidate, below, from);
 }
 
 }  // namespace
@@ -216,9 +256,14 @@ bool LoadForShortening(const SolutionRecord& candidate) {
 void ShortenAgainstStore() {
   SolutionRecord& candidate = gHarvest.HarvestCandidate;
   SolutionRecord scratch;
-  bool indexed = LoadForShortening(candidate);
+  bool indexed = LoadForShortening(candidate, 0);
+  int32_t next = 0;  // into gScan.flaggedSlots while indexed
   for (int32_t s = 0; s < kStoreSlots; ++s) {
-    if (indexed && !gScan.flagged[s]) continue;
+    if (indexed) {
+      while (next < gScan.flaggedCount && gScan.flaggedSlots[next] < s) ++next;
+      if (next == gScan.flaggedCount) break;
+      s = gScan.flaggedSlots[next];
+    }
     const SolutionRecord& stored = gStore.slots[s];
     if (stored.termCount == 0) continue;
     SlotOutcome outcome;
@@ -230,7 +275,8 @@ void ShortenAgainstStore() {
       }
       if (outcome == SlotOutcome::Changed) {
         UnloadCandidate();
-        indexed = LoadForShortening(candidate);
+        indexed = LoadForShortening(candidate, s + 1);
+        next = 0;
       }
     } while (outcome == SlotOutcome::Changed);
     if (outcome == SlotOutcome::Stop) {

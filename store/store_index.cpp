@@ -1,5 +1,6 @@
 #include "store/store_index.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quorvex {
@@ -12,6 +13,14 @@ constexpr int32_t kMultiplicityLimit = int32_t{1} << 30;
 
 uint32_t Bucket(uint32_t signature) {
   return signature & (kSignatureBuckets - 1);
+}
+
+// A slot's filter with no bits, for a free slot or an unusual record.
+void SetFilter(int32_t slot, int32_t size) {
+  StoreIndex& index = gStoreIndex;
+  index.filter[slot] = SlotFilter{{0, 0}, size, size, 0, 0};
+  index.lowPositive[slot][0] = 0;
+  index.lowPositive[slot][1] = 0;
 }
 
 }  // namespace
@@ -37,6 +46,7 @@ void ResetStoreIndex() {
     index.negative[s] = 0;
     index.plain[s] = false;
     index.indexedTerms[s] = 0;
+    SetFilter(s, kFreeScanSize);
     index.sequence[s] = 0;
     index.noteSize[s] = 0;
     index.chainNext[s] = -1;
@@ -75,6 +85,7 @@ void IndexSlot(int32_t slot, bool added) {
   }
   index.plain[slot] = plain;
   index.indexedTerms[slot] = 0;
+  SetFilter(slot, kUnusualScanSize);
   if (!plain) {
     index.scanSize[slot] = kUnusualScanSize;
     return;
@@ -86,9 +97,21 @@ void IndexSlot(int32_t slot, bool added) {
   }
   index.positive[slot] = static_cast<int32_t>(positive);
   index.negative[slot] = static_cast<int32_t>(size - positive);
+  int32_t largest = 0;
   for (int32_t i = 0; i < record.termCount; ++i) {
-    index.byBase[record.terms[i].base].push_back({slot, record.terms[i].multiplicity});
+    const int32_t base = record.terms[i].base;
+    index.byBase[base].push_back({slot, record.terms[i].multiplicity});
+    largest = std::max(largest, std::abs(record.terms[i].multiplicity));
+    if (base < kMaskedBaseLimit) {
+      index.filter[slot].low[base >> 6] |= uint64_t{1} << (base & 63);
+      if (record.terms[i].multiplicity > 0) {
+        index.lowPositive[slot][base >> 6] |= uint64_t{1} << (base & 63);
+      }
+    }
   }
+  index.filter[slot].size = index.scanSize[slot];
+  index.filter[slot].smallerSide = std::min(index.positive[slot], index.negative[slot]);
+  index.filter[slot].largest = largest;
   index.indexedTerms[slot] = record.termCount;
 }
 
@@ -123,6 +146,7 @@ void UnindexSlot(int32_t slot) {
     }
   }
   index.indexedTerms[slot] = 0;
+  SetFilter(slot, kFreeScanSize);
   index.plain[slot] = false;
   index.scanSize[slot] = kFreeScanSize;
   index.positive[slot] = 0;

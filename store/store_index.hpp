@@ -20,6 +20,22 @@ constexpr int64_t kLargestIndexedSize = int64_t{1} << 22;
 // Scan sizes of free slots and of records the index cannot describe.
 constexpr int32_t kFreeScanSize = int32_t{1} << 30;
 constexpr int32_t kUnusualScanSize = -(int32_t{1} << 30);
+// Bases below this are also kept as a bit set per slot, so that the number of
+// bases a record shares with a candidate costs two AND and two bit counts.
+constexpr int32_t kMaskedBaseLimit = 128;
+
+// What a quick look at a slot needs, packed together: for a plain record its
+// bases below kMaskedBaseLimit as bits, its size m + n, its smaller side sum
+// and its largest multiplicity in magnitude. A free slot has no bits, size
+// and smaller side kFreeScanSize; a record that is not plain has no bits and
+// size and smaller side kUnusualScanSize.
+struct SlotFilter {
+  uint64_t low[2];
+  int32_t size;
+  int32_t smallerSide;
+  int32_t largest;
+  int32_t reserved;
+};
 
 struct BaseEntry {
   int32_t slot;
@@ -40,8 +56,10 @@ struct StoreIndex {
   // every multiplicity below 2^30 in magnitude, so merges never overflow.
   bool plain[kStoreSlots];
   int32_t indexedTerms[kStoreSlots];  // Terms put in the base lists (0: none)
-  uint64_t sequence[kStoreSlots];     // order of addition: newest is largest
-  int64_t noteSize[kStoreSlots];      // leftCount + rightCount
+  SlotFilter filter[kStoreSlots];
+  uint64_t lowPositive[kStoreSlots][2];  // the filter's low bases on the positive side
+  uint64_t sequence[kStoreSlots];        // order of addition: newest is largest
+  int64_t noteSize[kStoreSlots];         // leftCount + rightCount
   int32_t bucketHead[kSignatureBuckets];
   int32_t chainNext[kStoreSlots];
   int32_t chainPrev[kStoreSlots];

@@ -1,7 +1,11 @@
 #include "reference_store_work.hpp"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "control/fatal_error.hpp"
 #include "control/keyboard.hpp"
@@ -10,6 +14,7 @@
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
+#include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
 #include "store/result_log.hpp"
 #include "store/solution_store.hpp"
@@ -226,6 +231,67 @@ void ShortenAgainstStore() {
     }
   }
   reference::InsertRecord(candidate, nullptr, InsertLogged);
+}
+
+namespace {
+
+enum class Measure { SmallerSide, Total };
+
+int64_t TrialMeasure(const int32_t* work, const int32_t* partner, int32_t sign, int32_t n,
+                     Measure measure, int32_t* trial) {
+  int64_t positive = 0;
+  int64_t negative = 0;
+  for (int32_t c = 0; c < n; ++c) {
+    int64_t v = static_cast<int64_t>(work[c]) + sign * static_cast<int64_t>(partner[c]);
+    if (v < INT32_MIN || v > INT32_MAX) return -1;
+    trial[c] = static_cast<int32_t>(v);
+    (v > 0 ? positive : negative) += v > 0 ? v : -v;
+  }
+  if (positive > INT32_MAX || negative > INT32_MAX) return -1;
+  if (measure == Measure::Total) return positive + negative;
+  return positive < negative ? positive : negative;
+}
+
+int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t rows) {
+  int32_t work[kMaxTerms];
+  int32_t trial[kMaxTerms];
+  for (int32_t t = 0; t < relationCount; ++t) {
+    std::memcpy(work, gSearch.RelationTable[t], sizeof(int32_t) * n);
+    int64_t positive = 0;
+    int64_t negative = 0;
+    for (int32_t c = 0; c < n; ++c)
+      (work[c] > 0 ? positive : negative) += std::abs(int64_t{work[c]});
+    int64_t best = measure == Measure::Total ? positive + negative : std::min(positive, negative);
+    bool changed = false;
+    bool improving = true;
+    while (improving) {
+      improving = false;
+      for (int32_t u = 0; u < relationCount; ++u) {
+        if (u == t) continue;
+        for (int32_t sign : {+1, -1}) {
+          for (;;) {
+            int64_t m = TrialMeasure(work, gSearch.RelationTable[u], sign, n, measure, trial);
+            if (m <= 0 || m >= best) break;
+            std::memcpy(work, trial, sizeof(int32_t) * n);
+            best = m;
+            changed = improving = true;
+          }
+        }
+      }
+    }
+    if (changed) {
+      if (rows >= kRelationRows) FatalError("Reduced table too small\n");
+      std::memcpy(gSearch.RelationTable[rows++], work, sizeof(int32_t) * n);
+    }
+  }
+  return rows;
+}
+
+}  // namespace
+
+int32_t ShortenRelations(int32_t relationCount, int32_t workTerms) {
+  int32_t rows = ShortenPass(relationCount, workTerms, Measure::SmallerSide, relationCount);
+  return ShortenPass(relationCount, workTerms, Measure::Total, rows);
 }
 
 void CrossReductionPass() {

@@ -4,6 +4,8 @@
 // whole in-use list.
 #pragma once
 
+#include <cstdint>
+
 #include "store/solution_record.hpp"
 
 namespace quorvex::reference {
@@ -12,6 +14,9 @@ void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode);
 SolutionRecord* ChooseVictim(const SolutionRecord& record);
 bool IsStored(const SolutionRecord& record);
 void ShortenAgainstStore();
+// Both shortening passes over the extracted relations, every trial row
+// written out in 64-bit arithmetic.
+int32_t ShortenRelations(int32_t relationCount, int32_t workTerms);
 void CrossReductionPass();
 
 }  // namespace quorvex::reference

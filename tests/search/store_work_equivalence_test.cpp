@@ -4,16 +4,19 @@
 // and on the bytes of every file written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
 #include "reference_store_work.hpp"
+#include "search/combination_scan.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
@@ -115,6 +118,8 @@ TEST_F(StoreWorkEquivalenceTest, SearchOverAFullStoreEvictsAndLogsAlike) {
     for (int32_t m = 1; m < kTableSize; ++m) gBest.BestRightTable[m] = 1000000;
     RecomputeBestRight();
     for (int i = 0; i < 2; ++i) SearchIteration(5, 60 + 10 * i, 10, 30);
+    // Bases from 128 on are counted through the per-base lists, not the bits.
+    SearchIteration(5, 170, 10, 30);
     EXPECT_EQ(gStore.count, kStoreSlots);
   });
 }
@@ -133,6 +138,117 @@ TEST_F(StoreWorkEquivalenceTest, CrossReductionAtSeveralWeightsAlike) {
     gParams.NEMBPASS = 1;
     cross();
   });
+}
+
+// A random plain list: distinct bases drawn from [1, 250], so that both the
+// bit sets (below 128) and the per-base lists are used, descending.
+SolutionRecord RandomList(std::mt19937& random, int32_t terms) {
+  std::vector<Term> list;
+  while (static_cast<int32_t>(list.size()) < terms) {
+    const int32_t base = 1 + static_cast<int32_t>(random() % 250);
+    bool seen = false;
+    for (const Term& t : list) seen |= t.base == base;
+    if (seen) continue;
+    const int32_t magnitude = random() % 4 == 0 ? 2 + static_cast<int32_t>(random() % 2) : 1;
+    list.push_back({base, random() % 2 == 0 ? magnitude : -magnitude});
+  }
+  std::sort(list.begin(), list.end(), [](const Term& a, const Term& b) { return a.base > b.base; });
+  return Record(list);
+}
+
+// The quick look must list exactly the occupied slots the full per-slot count
+// flags: candidates near stored records (many shared bases) and far from
+// them, lowered tables, sizes to beat from 1 up, and walks resumed midway.
+TEST_F(StoreWorkEquivalenceTest, QuickLookFlagsWhatTheFullCountFlags) {
+  std::mt19937 random(5);
+  std::vector<SolutionRecord> stored;
+  for (int32_t i = 0; i < 3000; ++i) {
+    SolutionRecord r = RandomList(random, 4 + static_cast<int32_t>(random() % 11));
+    InsertRecord(r, nullptr, InsertQuiet);
+    stored.push_back(r);
+  }
+  InsertUnusualRecords();
+  int64_t flagged = 0;
+  for (int32_t trial = 0; trial < 300; ++trial) {
+    if (trial % 50 == 0) {
+      ResetBestRight();
+      if (trial > 0) LowerBestRight(1 + trial / 50, 2 + trial / 25);
+    }
+    SolutionRecord candidate;
+    if (trial % 2 == 0) {
+      // A stored record with a few Terms changed, dropped or added.
+      SolutionRecord near = stored[random() % stored.size()];
+      SolutionRecord extra = RandomList(random, 1 + static_cast<int32_t>(random() % 3));
+      std::vector<Term> list(near.terms, near.terms + near.termCount - random() % 2);
+      for (int32_t i = 0; i < extra.termCount; ++i) {
+        bool seen = false;
+        for (const Term& t : list) seen |= t.base == extra.terms[i].base;
+        if (!seen) list.push_back(extra.terms[i]);
+      }
+      std::sort(list.begin(), list.end(),
+                [](const Term& a, const Term& b) { return a.base > b.base; });
+      candidate = Record(list);
+    } else {
+      candidate = RandomList(random, 3 + static_cast<int32_t>(random() % 30));
+    }
+    const int64_t size = int64_t{candidate.leftCount} + candidate.rightCount;
+    const int64_t below = trial % 3 == 0 ? 1 + static_cast<int64_t>(random() % 40) : size;
+    const int32_t from = trial % 4 == 3 ? static_cast<int32_t>(random() % kStoreSlots) : 0;
+    ASSERT_TRUE(LoadCandidate(candidate, below));
+    std::vector<int32_t> expected;
+    for (int32_t slot = from; slot < kStoreSlots; ++slot) {
+      if (gScan.flagged[slot] && gStore.slots[slot].termCount != 0) expected.push_back(slot);
+    }
+    UnloadCandidate();
+    ASSERT_TRUE(LoadCandidateSparse(candidate, below, from));
+    std::vector<int32_t> listed(gScan.flaggedSlots, gScan.flaggedSlots + gScan.flaggedCount);
+    UnloadCandidate();
+    ASSERT_TRUE(listed == expected) << "trial " << trial << ": " << listed.size() << " listed, "
+                                    << expected.size() << " flagged";
+    flagged += static_cast<int64_t>(expected.size()) - 3;  // the unusual records are always in
+  }
+  EXPECT_GT(flagged, 300) << flagged;
+}
+
+// Relation tables of small rows, where the 32-bit sums are used, mixed with
+// rows whose entries or sums would leave 32 bits, where they must not be.
+// Large entries (2^29 to 2^31 - 1) sit only in the first quarter of the
+// columns, where small rows have none, so no shortening creeps along in tiny
+// steps.
+TEST_F(StoreWorkEquivalenceTest, RelationShorteningMatchesTheStraightforwardPasses) {
+  std::mt19937 random(11);
+  for (int32_t trial = 0; trial < 40; ++trial) {
+    const int32_t n = 4 + static_cast<int32_t>(random() % 60);
+    const int32_t relations = 2 + static_cast<int32_t>(random() % 40);
+    const bool mixed = trial % 2 == 1;
+    for (int32_t r = 0; r < relations; ++r) {
+      const bool large = mixed && random() % 3 == 0;
+      for (int32_t c = 0; c < n; ++c) {
+        int64_t v = 0;
+        if (c < n / 4) {
+          if (large && random() % 2 == 0) {
+            v = (int64_t{1} << 29) + static_cast<int64_t>(random() % (int64_t{3} << 29));
+            if (random() % 2 == 0) v = -v;
+          }
+        } else if (random() % 3 == 0) {
+          v = static_cast<int64_t>(random() % 7) - 3;
+        }
+        gSearch.RelationTable[r][c] = static_cast<int32_t>(v);
+      }
+    }
+    std::vector<int32_t> start(&gSearch.RelationTable[0][0],
+                               &gSearch.RelationTable[kRelationRows][0]);
+    const int32_t fastRows = ShortenRelations(relations, n);
+    std::vector<int32_t> fast(&gSearch.RelationTable[0][0],
+                              &gSearch.RelationTable[kRelationRows][0]);
+    std::copy(start.begin(), start.end(), &gSearch.RelationTable[0][0]);
+    const int32_t plainRows = reference::ShortenRelations(relations, n);
+    std::vector<int32_t> plain(&gSearch.RelationTable[0][0],
+                               &gSearch.RelationTable[kRelationRows][0]);
+    ASSERT_EQ(fastRows, plainRows) << "trial " << trial;
+    EXPECT_GT(plainRows, relations / 2) << "trial " << trial << ": little to shorten";
+    ASSERT_TRUE(fast == plain) << "trial " << trial;
+  }
 }
 
 }  // namespace
