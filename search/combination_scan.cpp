@@ -58,14 +58,14 @@ int64_t LoweringSideLimit() {
 // and a side reaches the table only if L >= (that side before) - sideLimit.
 // The first test takes all shared bases; the sign-wise one follows for the
 // few slots that pass it. Bases from kMaskedBaseLimit on carry no sign here
-// and count for both.
+// and count for both. sizeExcess is P - below, capped at 2^29.
 struct SparseBounds {
   uint64_t low[2];
   uint64_t positive[2];
   int64_t p;
   int64_t q;
-  int64_t largest;     // largest candidate multiplicity in magnitude
-  int64_t sizeExcess;  // P - below, at most 2^29
+  int64_t largest;
+  int64_t sizeExcess;
   int64_t sideLimit;
 };
 
@@ -75,15 +75,15 @@ struct SparseBounds {
 }
 
 template <bool kHigh>
-[[gnu::always_inline]] inline void CollectSlots(const SparseBounds& b, int32_t from) {
+[[gnu::always_inline]] inline void CollectSlots(const SparseBounds& b, int32_t from, int32_t to) {
   CombinationScan& scan = gScan;
   const StoreIndex& index = gStoreIndex;
   int32_t* list = scan.flaggedSlots;
-  int32_t count = 0;
+  int32_t count = scan.flaggedCount;
   const int64_t sideExcess = std::min(b.p, b.q) - b.sideLimit;
   const uint64_t negative0 = b.low[0] & ~b.positive[0];
   const uint64_t negative1 = b.low[1] & ~b.positive[1];
-  for (int32_t s = from; s < kStoreSlots; ++s) {
+  for (int32_t s = from; s < to; ++s) {
     const SlotFilter& f = index.filter[s];
     const int64_t high = kHigh ? scan.sharedHighBases[s] : 0;
     const int64_t shared = __builtin_popcountll(f.low[0] & b.low[0]) +
@@ -113,22 +113,84 @@ template <bool kHigh>
   scan.flaggedCount = count;
 }
 
-[[gnu::always_inline]] inline void CollectAll(const SparseBounds& b, int32_t from) {
+[[gnu::always_inline]] inline void CollectAll(const SparseBounds& b, int32_t from, int32_t to) {
   if (gScan.touchedCount > 0) {
-    CollectSlots<true>(b, from);
+    CollectSlots<true>(b, from, to);
   } else {
-    CollectSlots<false>(b, from);
+    CollectSlots<false>(b, from, to);
   }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("popcnt")]] void CollectSlotsCounting(const SparseBounds& b, int32_t from) {
-  CollectAll(b, from);
+[[gnu::target("popcnt")]] void CollectSlotsCounting(const SparseBounds& b, int32_t from,
+                                                    int32_t to) {
+  CollectAll(b, from, to);
 }
 #endif
 
-void CollectSlotsPortable(const SparseBounds& b, int32_t from) {
-  CollectAll(b, from);
+void CollectSlotsPortable(const SparseBounds& b, int32_t from, int32_t to) {
+  CollectAll(b, from, to);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr int32_t kLookStep = 512;
+
+// Matters as it was when the candidate was loaded: a side m beyond sideLimit
+// had a table entry of at most m then, which no n >= m is below.
+bool MattersAtLoad(int64_t left, int64_t right) {
+  const CombinationScan& scan = gScan;
+  if (left + right < scan.below) return true;
+  const int64_t m = std::min(left, right);
+  const int64_t n = std::max(left, right);
+  if (m < 1 || m > scan.sideLimit) return false;
+  const int32_t entry =
+      scan.sideLimit < kLazyTableEntries ? scan.tableAtLoad[m] : gBest.BestRightTable[m];
+  return n < entry;
+}
+
+// Looks at slots from..to-1 and appends those flagged to the list.
+void LookAt(int32_t from, int32_t to) {
+  CombinationScan& scan = gScan;
+  const SparseBounds bounds{{scan.lowBits[0], scan.lowBits[1]},
+                            {scan.lowPositive[0], scan.lowPositive[1]},
+                            scan.positive,
+                            scan.negative,
+                            scan.largest,
+                            scan.sizeExcess,
+                            scan.sideLimit};
+  const int32_t first = scan.flaggedCount;
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool counting = __builtin_cpu_supports("popcnt");
+  if (counting) {
+    CollectSlotsCounting(bounds, from, to);
+  } else {
+    CollectSlotsPortable(bounds, from, to);
+  }
+#else
+  CollectSlotsPortable(bounds, from, to);
+#endif
+  // The exact test, in place: the list stays in slot order.
+  int32_t kept = first;
+  for (int32_t i = first; i < scan.flaggedCount; ++i) {
+    const int32_t s = scan.flaggedSlots[i];
+    const uint8_t signs = scan.exactSigns[i];
+    if (gStore.slots[s].termCount == 0) continue;
+    bool flag = !gStoreIndex.plain[s];
+    if (!flag && (signs & 1) != 0) {
+      const CombinationCounts counts = CountCombination(s, -1);
+      flag = MattersAtLoad(counts.positive, counts.negative);
+    }
+    if (!flag && (signs & 2) != 0) {
+      const CombinationCounts counts = CountCombination(s, +1);
+      flag = MattersAtLoad(counts.positive, counts.negative);
+    }
+    if (flag) scan.flaggedSlots[kept++] = s;
+  }
+  scan.flaggedCount = kept;
+  scan.lookedTo = to;
 }
 
 }  // namespace
@@ -141,7 +203,9 @@ bool LoadCandidateSparse(const SolutionRecord& candidate, int64_t below, int32_t
   scan.termCount = candidate.termCount;
   scan.loadedCount = 0;
   scan.touchedCount = 0;
-  SparseBounds bounds{};
+  scan.lowBits[0] = scan.lowBits[1] = 0;
+  scan.lowPositive[0] = scan.lowPositive[1] = 0;
+  scan.largest = 0;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
@@ -150,57 +214,50 @@ bool LoadCandidateSparse(const SolutionRecord& candidate, int64_t below, int32_t
     } else {
       scan.negative -= x;
     }
-    bounds.largest = std::max<int64_t>(bounds.largest, std::llabs(x));
+    scan.largest = std::max<int64_t>(scan.largest, std::llabs(x));
     if (t.base < 1 || t.base >= kIndexedBaseLimit) continue;  // in no plain record
     scan.multiplicityOf[t.base] = t.multiplicity;
     scan.loadedBases[scan.loadedCount++] = t.base;
     if (t.base < kMaskedBaseLimit) {
-      bounds.low[t.base >> 6] |= uint64_t{1} << (t.base & 63);
-      if (x > 0) bounds.positive[t.base >> 6] |= uint64_t{1} << (t.base & 63);
+      scan.lowBits[t.base >> 6] |= uint64_t{1} << (t.base & 63);
+      if (x > 0) scan.lowPositive[t.base >> 6] |= uint64_t{1} << (t.base & 63);
       continue;
     }
     for (const BaseEntry& entry : gStoreIndex.byBase[t.base]) {
-      if (scan.sharedHighBases[entry.slot]++ == 0)
+      if (scan.sharedHighBases[entry.slot]++ == 0) {
         scan.touchedSlots[scan.touchedCount++] = entry.slot;
+      }
     }
   }
-  bounds.p = scan.positive;
-  bounds.q = scan.negative;
+  scan.below = below;
   // Capped so that an unusual record's size stays below any bound; a smaller
   // excess only lets more slots through to the exact test.
-  bounds.sizeExcess = std::min<int64_t>(scan.positive + scan.negative - below, int64_t{1} << 29);
-  bounds.sideLimit = LoweringSideLimit();
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool counting = __builtin_cpu_supports("popcnt");
-  if (counting) {
-    CollectSlotsCounting(bounds, from);
-  } else {
-    CollectSlotsPortable(bounds, from);
-  }
-#else
-  CollectSlotsPortable(bounds, from);
-#endif
-  // The exact test, in place: the list stays in slot order.
-  int32_t kept = 0;
-  for (int32_t i = 0; i < scan.flaggedCount; ++i) {
-    const int32_t s = scan.flaggedSlots[i];
-    const uint8_t signs = scan.exactSigns[i];
-    if (gStore.slots[s].termCount == 0) continue;
-    bool flag = !gStoreIndex.plain[s];
-    if (!flag && (signs & 1) != 0) {
-      const CombinationCounts counts = CountCombination(s, -1);
-      flag = Matters(counts.positive, counts.negative, below);
-    }
-    if (!flag && (signs & 2) != 0) {
-      const CombinationCounts counts = CountCombination(s, +1);
-      flag = Matters(counts.positive, counts.negative, below);
-    }
-    if (flag) scan.flaggedSlots[kept++] = s;
-  }
-  scan.flaggedCount = kept;
+  scan.sizeExcess = std::min<int64_t>(scan.positive + scan.negative - below, int64_t{1} << 29);
+  scan.sideLimit = LoweringSideLimit();
+  scan.flaggedCount = 0;
+  scan.flaggedRead = 0;
+  scan.lookedTo = std::max(from, 0);
   scan.sparse = true;
   scan.loaded = true;
+  if (scan.sideLimit < kLazyTableEntries) {
+    std::copy(gBest.BestRightTable, gBest.BestRightTable + scan.sideLimit + 1, scan.tableAtLoad);
+  } else {
+    LookAt(scan.lookedTo, kStoreSlots);  // the table is too long to keep: look at all now
+  }
   return true;
+}
+
+int32_t NextFlaggedSlot(int32_t slot) {
+  CombinationScan& scan = gScan;
+  for (;;) {
+    while (scan.flaggedRead < scan.flaggedCount && scan.flaggedSlots[scan.flaggedRead] < slot) {
+      ++scan.flaggedRead;
+    }
+    if (scan.flaggedRead < scan.flaggedCount) return scan.flaggedSlots[scan.flaggedRead];
+    if (scan.lookedTo >= kStoreSlots) return kStoreSlots;
+    const int32_t from = std::max(scan.lookedTo, slot);
+    LookAt(from, std::min(from + kLookStep, kStoreSlots));
+  }
 }
 
 bool LoadCandidate(const SolutionRecord& candidate, int64_t below) {

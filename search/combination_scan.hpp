@@ -15,6 +15,10 @@ struct CombinationCounts {
   int64_t terms;
 };
 
+// The quick look goes through the slots in steps while the table's reach is
+// below this, so that a candidate that changes early spares the rest.
+constexpr int32_t kLazyTableEntries = 256;
+
 // The candidate whose combinations with the stored records are being looked
 // at: its multiplicities by base, and per slot how many powers cancel on
 // each side of the difference and of the sum (against simply putting the
@@ -40,6 +44,18 @@ struct CombinationScan {
   int32_t flaggedSlots[kStoreSlots];  // ascending
   uint8_t exactSigns[kStoreSlots];    // per listed slot: 1 difference, 2 sum to count
   int32_t flaggedCount;
+  int32_t flaggedRead;  // first entry NextFlaggedSlot has not passed
+  int32_t lookedTo;     // slots from here on are not looked at yet
+  // The candidate as the quick look needs it (see combination_scan.cpp).
+  uint64_t lowBits[2];
+  uint64_t lowPositive[2];
+  int64_t largest;
+  int64_t below;
+  int64_t sizeExcess;
+  int64_t sideLimit;
+  // Entries 0..sideLimit of the table when the candidate was loaded, so that
+  // slots looked at later are judged as at the load.
+  int32_t tableAtLoad[kLazyTableEntries];
 };
 extern CombinationScan gScan;
 
@@ -48,13 +64,16 @@ extern CombinationScan gScan;
 // that are free or hold unusual records are always flagged. Returns false, with nothing loaded, for
 // other candidates.
 bool LoadCandidate(const SolutionRecord& candidate, int64_t below);
-// The same flags for the occupied slots from `from` on, listed in slot order
-// in flaggedSlots (free slots and slots before `from` left out; flagged[] is
-// not used). Only slots sharing enough bases with the candidate to bring a
-// side within the table's reach, or the size below `below`, are counted
-// exactly: a full store holds many records that share a base or two with any
-// candidate and nothing more.
+// The same flags for the occupied slots from `from` on, read one by one with
+// NextFlaggedSlot as they were at this call (flagged[] is not used). Only
+// slots sharing enough bases with the candidate to bring a side within the
+// table's reach, or the size below `below`, are counted exactly: a full store
+// holds many records that share a base or two with any candidate and nothing
+// more.
 bool LoadCandidateSparse(const SolutionRecord& candidate, int64_t below, int32_t from);
+// The first occupied slot from `slot` on that LoadCandidateSparse flags, or
+// kStoreSlots; `slot` must not go down between calls for one load.
+int32_t NextFlaggedSlot(int32_t slot);
 // Clears what LoadCandidate or LoadCandidateSparse set; call before the store or the candidate
 // changes.
 void UnloadCandidate();

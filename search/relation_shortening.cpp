@@ -257,12 +257,10 @@ void ShortenAgainstStore() {
   SolutionRecord& candidate = gHarvest.HarvestCandidate;
   SolutionRecord scratch;
   bool indexed = LoadForShortening(candidate, 0);
-  int32_t next = 0;  // into gScan.flaggedSlots while indexed
   for (int32_t s = 0; s < kStoreSlots; ++s) {
     if (indexed) {
-      while (next < gScan.flaggedCount && gScan.flaggedSlots[next] < s) ++next;
-      if (next == gScan.flaggedCount) break;
-      s = gScan.flaggedSlots[next];
+      s = NextFlaggedSlot(s);
+      if (s == kStoreSlots) break;
     }
     const SolutionRecord& stored = gStore.slots[s];
     if (stored.termCount == 0) continue;
@@ -276,7 +274,6 @@ void ShortenAgainstStore() {
       if (outcome == SlotOutcome::Changed) {
         UnloadCandidate();
         indexed = LoadForShortening(candidate, s + 1);
-        next = 0;
       }
     } while (outcome == SlotOutcome::Changed);
     if (outcome == SlotOutcome::Stop) {
