@@ -246,15 +246,16 @@ TEST_F(StoreWorkEquivalenceTest, RelationShorteningMatchesTheStraightforwardPass
         gSearch.RelationTable[r][c] = static_cast<int32_t>(v);
       }
     }
-    std::vector<int32_t> start(&gSearch.RelationTable[0][0],
-                               &gSearch.RelationTable[kRelationRows][0]);
+    auto table = [] {
+      const int32_t* first = &gSearch.RelationTable[0][0];
+      return std::vector<int32_t>(first, first + sizeof(gSearch.RelationTable) / sizeof(int32_t));
+    };
+    const std::vector<int32_t> start = table();
     const int32_t fastRows = ShortenRelations(relations, n);
-    std::vector<int32_t> fast(&gSearch.RelationTable[0][0],
-                              &gSearch.RelationTable[kRelationRows][0]);
-    std::copy(start.begin(), start.end(), &gSearch.RelationTable[0][0]);
+    const std::vector<int32_t> fast = table();
+    std::memcpy(gSearch.RelationTable, start.data(), sizeof(gSearch.RelationTable));
     const int32_t plainRows = reference::ShortenRelations(relations, n);
-    std::vector<int32_t> plain(&gSearch.RelationTable[0][0],
-                               &gSearch.RelationTable[kRelationRows][0]);
+    const std::vector<int32_t> plain = table();
     ASSERT_EQ(fastRows, plainRows) << "trial " << trial;
     EXPECT_GT(plainRows, relations / 2) << "trial " << trial << ": little to shorten";
     ASSERT_TRUE(fast == plain) << "trial " << trial;
