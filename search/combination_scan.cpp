@@ -90,8 +90,9 @@ template <bool kHigh>
                            __builtin_popcountll(f.low[1] & b.low[1]) + high;
     const int64_t each = std::min<int64_t>(b.largest, f.largest);
     const int64_t bound = shared * each;
-    // Free slots never pass; unusual records always do (no bits, a size far
-    // below anything, and sizeExcess capped).
+    // Unusual records always pass (no bits, a size far below anything, and
+    // sizeExcess capped); free slots only for a `below` far beyond the
+    // candidate's size, and the exact test drops them.
     if (2 * bound <= f.size + b.sizeExcess && bound < f.smallerSide + sideExcess) continue;
     const uint64_t* pos = index.lowPositive[s];
     const uint64_t neg0 = f.low[0] & ~pos[0];
