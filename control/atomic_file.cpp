@@ -8,9 +8,8 @@
 
 namespace quorvex {
 
-namespace {
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
+bool WriteAll(int fd, const void* bytes, std::size_t size) {
+  const char* data = static_cast<const char*>(bytes);
   while (size > 0) {
     ssize_t written = ::write(fd, data, size);
     if (written < 0) {
@@ -22,6 +21,8 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   }
   return true;
 }
+
+namespace {
 
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
@@ -38,7 +39,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_
   std::string temporary = path + ".tmp";
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, static_cast<const char*>(data), size) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, data, size) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());

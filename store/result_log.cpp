@@ -25,27 +25,12 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-bool WriteAll(int fd, const std::string& data) {
-  const char* p = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    ssize_t written = ::write(fd, p, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 bool AppendSynced(const std::string& name, const std::string& data) {
   int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   struct stat info;
   const off_t before = ::fstat(fd, &info) == 0 ? info.st_size : -1;
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
   // A full disk can take part of the line before it refuses the rest. The log
   // is cut back to what it held, so a refused line leaves no torn tail behind.
   if (!ok && before >= 0) {
