@@ -22,7 +22,13 @@ void InstallStopSignals() {
   // saved changes nothing; interrupted writes are restarted, not failed.
   action.sa_flags = SA_RESTART;
   const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-  for (int signal : stopSignals) sigaction(signal, &action, nullptr);
+  for (int signal : stopSignals) {
+    // A signal the caller chose to ignore stays ignored: under nohup a hang-up
+    // must not stop a run meant to outlive its terminal.
+    struct sigaction previous {};
+    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 }  // namespace quorvex
