@@ -1,5 +1,7 @@
 #include "search/search_iteration.hpp"
 
+#include "search/lattice.hpp"
+
 #include <NTL/LLL.h>
 #include <NTL/mat_ZZ.h>
 
@@ -138,6 +140,29 @@ void OrderBases(int32_t count) {
   }
 }
 
+void DrawBases(int32_t maxBase, int32_t n) {
+  int32_t* pool = gSearch.BasePool;
+  for (int32_t i = 0; i + 5 < maxBase; ++i) pool[5 + i] = 5 + i;
+  Shuffle(pool + 5, maxBase - 5);
+  pool[0] = maxBase;
+  pool[1] = 1;
+  pool[2] = 2;
+  pool[3] = 3;
+  pool[4] = 4;
+  Shuffle(pool, n);
+}
+
+void BuildLattice(NTL::mat_ZZ& lattice, int32_t n, int32_t k) {
+  lattice.SetDims(n, n + 1);
+  const long weight = static_cast<long>(Rand()) * 65536 + 1;
+  for (int32_t i = 0; i < n; ++i) {
+    NTL::conv(lattice[i][i], 1L);
+    NTL::ZZ last;
+    NTL::power(last, static_cast<long>(gSearch.BasePool[i]), static_cast<long>(k));
+    NTL::mul(lattice[i][n], last, weight);
+  }
+}
+
 void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   // The exported entry checks these too; this guard protects direct callers
   // from indexing past the fixed tables.
@@ -149,15 +174,7 @@ void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   if (maxBase < n) return;
 
   Clock::time_point start = Clock::now();
-  int32_t* pool = gSearch.BasePool;
-  for (int32_t i = 0; i + 5 < maxBase; ++i) pool[5 + i] = 5 + i;
-  Shuffle(pool + 5, maxBase - 5);
-  pool[0] = maxBase;
-  pool[1] = 1;
-  pool[2] = 2;
-  pool[3] = 3;
-  pool[4] = 4;
-  Shuffle(pool, n);
+  DrawBases(maxBase, n);
   OrderBases(n);
   std::fflush(stdout);
 
@@ -170,14 +187,7 @@ void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   {
     NTL::mat_ZZ lattice;
     try {
-      lattice.SetDims(n, n + 1);
-      const long weight = static_cast<long>(Rand()) * 65536 + 1;
-      for (int32_t i = 0; i < n; ++i) {
-        NTL::conv(lattice[i][i], 1L);
-        NTL::ZZ last;
-        NTL::power(last, static_cast<long>(pool[i]), static_cast<long>(k));
-        NTL::mul(lattice[i][n], last, weight);
-      }
+      BuildLattice(lattice, n, k);
       Clock::time_point reduction = Clock::now();
       NTL::BKZ_XD(lattice, kReductionDelta, blockSize, 0, nullptr, 0);
       gSearchTiming.reductionSeconds += SecondsSince(reduction);

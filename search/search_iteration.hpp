@@ -33,6 +33,9 @@ extern SearchTiming gSearchTiming;
 // the relations, then shorten and harvest them into the store.
 void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
 
+// Fills BasePool as an iteration does: the shuffled tail 5..maxBase-1 behind
+// maxBase, 1, 2, 3, 4, then the first n entries shuffled into row order.
+void DrawBases(int32_t maxBase, int32_t n);
 void Shuffle(int32_t* values, int32_t count);
 int32_t RandomBelow(int32_t a);
 void OrderBases(int32_t count);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "search/lattice.hpp"
 #include "search/random.hpp"
 #include "search/search_iteration.hpp"
 
@@ -29,26 +30,10 @@ struct Shape {
 };
 
 // Draws a lattice the way SearchIteration does, without printing the bases.
-void BuildLattice(const Shape& shape, NTL::mat_ZZ& lattice) {
-  int32_t* pool = gSearch.BasePool;
-  const int32_t maxBase = static_cast<int32_t>(shape.maxBase);
+void DrawLattice(const Shape& shape, NTL::mat_ZZ& lattice) {
   const int32_t n = static_cast<int32_t>(shape.rows);
-  for (int32_t i = 0; i + 5 < maxBase; ++i) pool[5 + i] = 5 + i;
-  Shuffle(pool + 5, maxBase - 5);
-  pool[0] = maxBase;
-  pool[1] = 1;
-  pool[2] = 2;
-  pool[3] = 3;
-  pool[4] = 4;
-  Shuffle(pool, n);
-  lattice.SetDims(n, n + 1);
-  const long weight = static_cast<long>(Rand()) * 65536 + 1;
-  for (int32_t i = 0; i < n; ++i) {
-    NTL::conv(lattice[i][i], 1L);
-    NTL::ZZ last;
-    NTL::power(last, static_cast<long>(pool[i]), shape.k);
-    NTL::mul(lattice[i][n], last, weight);
-  }
+  DrawBases(static_cast<int32_t>(shape.maxBase), n);
+  BuildLattice(lattice, n, static_cast<int32_t>(shape.k));
 }
 
 Shape DrawShape() {
@@ -78,7 +63,7 @@ int main(int argc, char** argv) {
   for (long i = 0; i < lattices; ++i) {
     Shape shape = DrawShape();
     NTL::mat_ZZ xd;
-    BuildLattice(shape, xd);
+    DrawLattice(shape, xd);
     NTL::mat_ZZ fp = xd;
     auto t0 = std::chrono::steady_clock::now();
     NTL::BKZ_XD(xd, kDelta, shape.blockSize, 0, nullptr, 0);
