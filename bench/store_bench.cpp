@@ -102,7 +102,7 @@ void BM_CrossReductionPass(benchmark::State& state) {
     state.ResumeTiming();
     if (!loaded) return ReportUnavailable(state);
     MutedConsole muted;
-    CrossReductionPass();
+    CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS);
   }
   state.counters["stored_after"] = gStore.count;
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "control/exported.hpp"
+#include "control/fatal_error.hpp"
 #include "control/folder_lock.hpp"
 #include "control/keyboard.hpp"
 #include "control/parameters.hpp"
@@ -14,7 +16,6 @@
 #include "control/signals.hpp"
 #include "control/usage.hpp"
 #include "quorvex.h"
-#include "search/random.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
@@ -29,6 +30,7 @@ struct CommandLine {
   Command command = Command::Search;
   bool haveSeed = false;
   uint32_t seed = 0;
+  int32_t threads = 1;
   bool help = false;
   bool version = false;
 };
@@ -42,17 +44,18 @@ bool EqualsIgnoringCase(const char* text, const char* word) {
   return *text == '\0';
 }
 
-// A non-negative decimal that fits in 32 unsigned bits, nothing else.
-bool ParseSeed(const char* text, uint32_t& seed) {
+constexpr int32_t kMostThreads = 1024;
+
+// A decimal from `least` to `most`, nothing else.
+bool ParseWhole(const char* text, uint64_t least, uint64_t most, uint64_t& value) {
   if (text == nullptr || *text == '\0') return false;
-  uint64_t value = 0;
+  value = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9') return false;
     value = value * 10 + static_cast<uint64_t>(*c - '0');
-    if (value > UINT32_MAX) return false;
+    if (value > most) return false;
   }
-  seed = static_cast<uint32_t>(value);
-  return true;
+  return value >= least;
 }
 
 int UsageError(const char* message, const char* argument) {
@@ -71,12 +74,22 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
     } else if (std::strcmp(arg, "--version") == 0) {
       line.version = true;
     } else if (std::strcmp(arg, "--seed") == 0) {
-      const char* value = i + 1 < argc ? argv[++i] : nullptr;
-      if (!ParseSeed(value, line.seed)) {
+      const char* text = i + 1 < argc ? argv[++i] : nullptr;
+      uint64_t value = 0;
+      if (!ParseWhole(text, 0, UINT32_MAX, value)) {
         return UsageError("--seed needs a whole number from 0 to 4294967295, not \"%s\"\n",
-                          value == nullptr ? "" : value);
+                          text == nullptr ? "" : text);
       }
+      line.seed = static_cast<uint32_t>(value);
       line.haveSeed = true;
+    } else if (std::strcmp(arg, "--threads") == 0 || std::strcmp(arg, "-j") == 0) {
+      const char* text = i + 1 < argc ? argv[++i] : nullptr;
+      uint64_t value = 0;
+      if (!ParseWhole(text, 1, kMostThreads, value)) {
+        return UsageError("--threads needs a whole number from 1 to 1024, not \"%s\"\n",
+                          text == nullptr ? "" : text);
+      }
+      line.threads = static_cast<int32_t>(value);
     } else if (arg[0] == '-') {
       return UsageError("Unknown option %s\n", arg);
     } else if (!haveCommand) {
@@ -127,6 +140,13 @@ int ProgramEntry(int argc, char** argv) {
   }
   ApplyPriority(gParams.PRIORITY);
   std::fflush(stdout);
+  if (line.command == Command::Search) {
+    // Loading a large store takes a while; a stop during it ends the run
+    // before any file is written (Init then reports it).
+    InstallStopSignals();
+    KeyboardBegin();
+    StartKeyboardWatch();
+  }
   if (Init(gParams.POWER) != 0) return Finish(1);
   gRun.CurrentPower = gParams.POWER;
 
@@ -136,10 +156,12 @@ int ProgramEntry(int argc, char** argv) {
   }
   if (line.command == Command::Verify) return Finish(VerifyAll(gParams.POWER));
 
-  SeedRandom(line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr)));
-  InstallStopSignals();
-  KeyboardBegin();
-  int status = RunLoop(ComputeOneIteration);
+  const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
+  WorkerPool pool(line.threads, seed, RunIteration);
+  const int status = RunLoop(pool);
+  // A worker left inside a reduction by a stop cannot be waited for.
+  if (pool.Abandoned()) ExitProcess(status);
+  StopKeyboardWatch();
   KeyboardEnd();
   return Finish(status);
 }

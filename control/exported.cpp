@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "control/exported.hpp"
 #include "control/run_state.hpp"
 #include "quorvex.h"
 #include "search/search_iteration.hpp"
@@ -19,8 +20,9 @@ extern "C" int32_t Init(int32_t power) {
   return LoadCheckpoint(power);
 }
 
-extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,
-                                       int32_t workTerms) {
+namespace quorvex {
+
+int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   // A host calls this directly, so the limits of the fixed tables are checked
   // here and not only when PARAMS.INI is loaded.
   if (maxBase < 0 || maxBase > kBasePoolSize) {
@@ -39,6 +41,14 @@ extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t b
     workTerms = maxBase > blockSize ? maxBase : blockSize;
     if (workTerms > kMaxWorkTerms) workTerms = kMaxWorkTerms;
   }
-  SearchIteration(power, maxBase, blockSize, workTerms);
-  return 1;
+  return SearchIteration(power, maxBase, blockSize, workTerms) ? 1 : -1;
+}
+
+}  // namespace quorvex
+
+extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,
+                                       int32_t workTerms) {
+  // Only the console run stops iterations (a host never sets the stop), so a
+  // host always sees 1 for an iteration that ran.
+  return RunIteration(power, maxBase, blockSize, workTerms) == 0 ? 0 : 1;
 }

@@ -4,14 +4,20 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "control/console.hpp"
+
 namespace quorvex {
 
 ExitControl gExit;
 
 void ExitProcess(int status) {
+  EmitConsoleBlock();
   std::fflush(stdout);
   if (gExit.hook != nullptr) gExit.hook(status);
-  std::exit(status);
+  // Other threads may still be inside a reduction: ending without running
+  // static destructors under them is the only safe way out. What needed
+  // writing is written by now, and the terminal is restored by its handler.
+  std::quick_exit(status);
 }
 
 void FatalError(const char* message) {
@@ -20,6 +26,8 @@ void FatalError(const char* message) {
     std::fprintf(bug, "Error: %s\n", message);
     std::fclose(bug);
   }
+  // The lines of the iteration that failed come before its error.
+  EmitConsoleBlock();
   std::printf("Error: %s\n", message);
   ExitProcess(1);
 }

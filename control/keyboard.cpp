@@ -4,8 +4,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "control/run_state.hpp"
 
@@ -18,12 +22,23 @@ constexpr unsigned char kEscape = 27;
 // within this many milliseconds.
 constexpr int kSequenceGapMs = 20;
 
+// A person waits for a key press to take effect: a few tens of milliseconds
+// between reads are not noticed, and cost nothing.
+constexpr auto kWatchPeriod = std::chrono::milliseconds(20);
+
 struct TerminalState {
   termios saved{};
   bool changed = false;
   bool exitHookRegistered = false;
 };
 TerminalState gTerminal;
+
+struct KeyboardWatch {
+  std::jthread thread;
+  std::mutex mutex;
+  std::condition_variable_any wake;
+};
+KeyboardWatch gWatch;
 
 void RestoreTerminal() {
   if (!gTerminal.changed) return;
@@ -71,11 +86,30 @@ void KeyboardBegin() {
   if (!gTerminal.exitHookRegistered) {
     gTerminal.exitHookRegistered = true;
     std::atexit(RestoreTerminal);
+    // Ending from a worker thread skips the atexit handlers (see ExitProcess).
+    std::at_quick_exit(RestoreTerminal);
   }
 }
 
 void KeyboardEnd() {
   RestoreTerminal();
+}
+
+void StartKeyboardWatch() {
+  if (gWatch.thread.joinable() || !isatty(STDIN_FILENO)) return;
+  gWatch.thread = std::jthread([](std::stop_token stop) {
+    std::unique_lock lock(gWatch.mutex);
+    while (!stop.stop_requested()) {
+      PollEscapeKey();
+      gWatch.wake.wait_for(lock, stop, kWatchPeriod, [] { return false; });
+    }
+  });
+}
+
+void StopKeyboardWatch() {
+  if (!gWatch.thread.joinable()) return;
+  gWatch.thread.request_stop();
+  gWatch.thread.join();
 }
 
 void PollEscapeKey() {

@@ -10,5 +10,10 @@ void KeyboardEnd();
 // Reads a waiting key without blocking; a lone Escape sets StopRequested.
 // Never reads a standard input that is not a terminal.
 void PollEscapeKey();
+// A thread that reads the keyboard every few tens of milliseconds for as long
+// as a search runs, so that Escape stops it even while the work is deep
+// inside one iteration or one record. While it runs, it is the only reader.
+void StartKeyboardWatch();
+void StopKeyboardWatch();
 
 }  // namespace quorvex

@@ -1,28 +1,34 @@
 #include "control/run_loop.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 
-#include "control/keyboard.hpp"
+#include "control/console.hpp"
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
 #include "search/cross_reduction.hpp"
 #include "store/checkpoint.hpp"
+#include "store/solution_store.hpp"
 
 namespace quorvex {
 
 namespace {
 
-// A stop keeps everything: the counters of the last finished iteration and the store.
+// A stop keeps everything: the counters of the last finished iteration and
+// the store. Workers left inside a reduction hold no part of the store.
 int StopRun() {
+  std::lock_guard lock(StoreMutex());
   SaveParameters();
   SaveCheckpoint(gParams.POWER);
-  std::fflush(stdout);
+  FlushConsole();
   return 1;
 }
 
-bool StopPolled() {
-  PollEscapeKey();
-  return gRun.StopRequested != 0;
+void SaveAll() {
+  std::lock_guard lock(StoreMutex());
+  SaveParameters();
+  SaveCheckpoint(gParams.POWER);
 }
 
 // Adds one to a schedule counter and tells whether its period is reached. The
@@ -34,47 +40,65 @@ bool PeriodReached(int32_t& counter, int32_t period) {
   return reached;
 }
 
+// Iterations until a schedule counter reaches its period: the workers may run
+// that many before the run loop must save or cross-reduce. A period of 0 never
+// asks for anything.
+int64_t IterationsUntil(int32_t counter, int32_t period) {
+  if (period == 0) return INT64_MAX;
+  return std::max<int64_t>(1, static_cast<int64_t>(period) - counter);
+}
+
+// Runs the rest of the current MaxBase step. Returns false on a stop.
+bool RunStep(WorkerPool& pool) {
+  Parameters& p = gParams;
+  while (p.CURRENTITERATION < p.ITERATIONS) {
+    if (StopNow()) return false;
+    // Up to the next save or cross-reduction point, so that both come exactly
+    // where they would after one iteration at a time.
+    const int64_t batch =
+        std::min({static_cast<int64_t>(p.ITERATIONS) - p.CURRENTITERATION,
+                  IterationsUntil(p.CURRENTSAVE, p.SAVE), IterationsUntil(p.CURRENTNEMB, p.NEMB)});
+    const int32_t finished = pool.RunIterations(
+        IterationArgs{p.POWER, p.START, p.BLOCKSIZE, p.WORKTERMS}, static_cast<int32_t>(batch));
+    for (int32_t i = 0; i < finished; ++i) {
+      ++p.CURRENTITERATION;
+      if (PeriodReached(p.CURRENTSAVE, p.SAVE) && p.SAVE != 0) SaveAll();
+      if (PeriodReached(p.CURRENTNEMB, p.NEMB) && p.NEMB != 0) {
+        SaveAll();
+        pool.RunOnFirstWorker([&p] { CrossReductionPass(p.WEIGHT, p.NEMBPASS); });
+      }
+    }
+    if (finished < batch) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-int RunLoop(IterationFn iterate) {
+int RunLoop(WorkerPool& pool) {
   Parameters& p = gParams;
   for (;;) {
     while (p.START != p.END) {
-      std::printf("Max=%d\n", p.START);
-      std::fflush(stdout);
-      bool iterated = false;
-      while (p.CURRENTITERATION < p.ITERATIONS) {
-        if (StopPolled()) return StopRun();
-        iterate(p.POWER, p.START, p.BLOCKSIZE, p.WORKTERMS);
-        iterated = true;
-        ++p.CURRENTITERATION;
-        if (PeriodReached(p.CURRENTSAVE, p.SAVE) && p.SAVE != 0) {
-          SaveParameters();
-          SaveCheckpoint(p.POWER);
-        }
-        if (PeriodReached(p.CURRENTNEMB, p.NEMB) && p.NEMB != 0) {
-          SaveParameters();
-          SaveCheckpoint(p.POWER);
-          CrossReductionPass();
-        }
-      }
+      Print("Max=%d\n", p.START);
+      FlushConsole();
+      const bool iterated = p.CURRENTITERATION < p.ITERATIONS;
+      if (!RunStep(pool)) return StopRun();
       // A step without iterations would otherwise never look at the stop flag.
-      if (!iterated && StopPolled()) return StopRun();
+      if (!iterated && StopNow()) return StopRun();
       p.CURRENTITERATION = 0;
       p.START += p.END > p.START ? 1 : -1;
       SaveParameters();
     }
     if (p.RESTART < 0) {
       SaveCheckpoint(p.POWER);
-      std::fflush(stdout);
+      FlushConsole();
       return 0;
     }
     // Walking again from RESTART would search nothing, forever.
     if (p.RESTART == p.END || p.ITERATIONS <= 0) {
-      SaveParameters();
-      SaveCheckpoint(p.POWER);
-      std::printf("Restart at %d would search nothing: run ends\n", p.RESTART);
-      std::fflush(stdout);
+      SaveAll();
+      Print("Restart at %d would search nothing: run ends\n", p.RESTART);
+      FlushConsole();
       return 0;
     }
     p.START = p.RESTART;

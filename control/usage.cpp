@@ -3,7 +3,7 @@
 namespace quorvex {
 
 const char* const kUsageText =
-    "Usage: quorvex [extract|verify] [--seed N]\n"
+    "Usage: quorvex [extract|verify] [--seed N] [--threads N]\n"
     "\n"
     "Searches for equal sums of like powers a1^k+...+am^k = b1^k+...+bn^k with as\n"
     "few powers as possible, by lattice reduction, in the current folder.\n"
@@ -12,6 +12,7 @@ const char* const kUsageText =
     "  extract    list the stored solutions and end\n"
     "  verify     check every stored and logged solution exactly\n"
     "  --seed N   seed the random draws with N (0..4294967295) instead of the clock\n"
+    "  -j, --threads N  search with N workers at once (1..1024, default 1)\n"
     "  --help     show this text;  --version  show the version\n"
     "\n"
     "Files: PARAMS.INI (parameters and progress, rewritten as the run goes),\n"

@@ -356,8 +356,7 @@ CombinationCounts CountCombination(int32_t slot, int32_t sign) {
 }
 
 bool TooLong(const CombinationCounts& counts) {
-  return counts.terms >= kMaxTerms ||
-         counts.positive + counts.negative > std::numeric_limits<int32_t>::max();
+  return counts.terms >= kMaxTerms || counts.positive + counts.negative > kMaxPowers;
 }
 
 }  // namespace quorvex

@@ -80,7 +80,7 @@ void UnloadCandidate();
 // Exact counts of the loaded candidate + sign * the plain record in `slot`.
 CombinationCounts CountCombination(int32_t slot, int32_t sign);
 // A combination CombineTerms would report as too long (200 Terms or more, or
-// m + n past 2^31 - 1).
+// more than kMaxPowers powers).
 bool TooLong(const CombinationCounts& counts);
 
 }  // namespace quorvex

@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
-#include "control/keyboard.hpp"
-#include "control/parameters.hpp"
 #include "control/run_state.hpp"
 #include "search/combination_scan.hpp"
 #include "search/random.hpp"
@@ -103,9 +102,11 @@ bool LoadForImprovement(const SolutionRecord& working, float weight, float score
   return LoadCandidate(working, below);
 }
 
+enum class RecordOutcome { Unchanged, Improved, Stopped };
+
 // Improves the working copy against every other stored record until a whole
-// sweep brings nothing. Returns true when it improved at all.
-bool ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& score) {
+// sweep brings nothing.
+RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& score) {
   SolutionRecord scratch;
   bool recordImproved = false;
   bool sweepImproved = true;
@@ -118,6 +119,10 @@ bool ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& s
       const SolutionRecord& partner = gStore.slots[f];
       if (partner.termCount == 0) continue;
       for (;;) {
+        if (StopNow()) {
+          UnloadCandidate();
+          return RecordOutcome::Stopped;
+        }
         PartnerOutcome outcome =
             indexed && gStoreIndex.plain[f]
                 ? ImproveAgainstPlainPartner(working, f, scratch, weight, score)
@@ -130,7 +135,7 @@ bool ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& s
     }
   }
   UnloadCandidate();
-  return recordImproved;
+  return recordImproved ? RecordOutcome::Improved : RecordOutcome::Unchanged;
 }
 
 void WriteStatistics(int32_t w) {
@@ -152,27 +157,28 @@ void WriteStatistics(int32_t w) {
                 "Weight %d, pass %d: average terms %f (from %" PRId64 " to %" PRId64 ")\n", w,
                 gRun.PassCounter, static_cast<double>(average), lowest, highest);
   std::fputs(line, stdout);
-  std::fflush(stdout);
+  FlushConsole();
   if (std::FILE* stats = std::fopen(kStatsFile, "at")) {
     std::fputs(line, stats);
     std::fclose(stats);
   } else {
     // The statistics are a convenience; the search itself goes on without them.
-    std::printf("Cannot open %s\n", kStatsFile);
+    Print("Cannot open %s\n", kStatsFile);
   }
 }
 
 }  // namespace
 
-void CrossReductionPass() {
+void CrossReductionPass(int32_t weight, int32_t passes) {
+  std::lock_guard lock(StoreMutex());
   if (gStore.count == 0) return;
-  for (int32_t w = gParams.WEIGHT; w != 0; w /= 2) {
-    CrossReduceAtWeight(w);
-    if (gRun.StopRequested) return;
+  for (int32_t w = weight; w != 0; w /= 2) {
+    CrossReduceAtWeight(w, passes);
+    if (StopNow()) return;
   }
 }
 
-void CrossReduceAtWeight(int32_t w) {
+void CrossReduceAtWeight(int32_t w, int32_t passes) {
   gRun.CurrentWeight = w;
   DrawSlotPermutation();
   gRun.PassCounter = 0;
@@ -186,21 +192,23 @@ void CrossReduceAtWeight(int32_t w) {
       if (slot.termCount == 0) continue;
       ++visited;
       if (visited % 10 == 0) {
-        std::printf("%d(%d): %d/%d    \r", w, gRun.PassCounter + 1, visited, gStore.count);
-        std::fflush(stdout);
+        Print("%d(%d): %d/%d    \r", w, gRun.PassCounter + 1, visited, gStore.count);
+        FlushConsole();
       }
-      PollEscapeKey();
-      if (gRun.StopRequested) return;
+      if (StopNow()) return;
       SolutionRecord working = slot;
       float score = static_cast<float>(ScoreValue(working, weight));
-      if (ImproveRecord(e, working, weight, score)) {
+      const RecordOutcome outcome = ImproveRecord(e, working, weight, score);
+      // A record left half-improved by a stop keeps its stored form.
+      if (outcome == RecordOutcome::Stopped) return;
+      if (outcome == RecordOutcome::Improved) {
         passImproved = true;
         InsertRecord(working, &slot, InsertReplace);
       }
     }
     ++gRun.PassCounter;
     WriteStatistics(w);
-    if (!passImproved || gRun.PassCounter >= gParams.NEMBPASS) return;
+    if (!passImproved || gRun.PassCounter >= passes) return;
   }
 }
 

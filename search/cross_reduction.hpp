@@ -13,7 +13,10 @@ extern CrossReductionState gCross;
 
 constexpr const char* kStatsFile = "STATS.TXT";
 
-void CrossReductionPass();
-void CrossReduceAtWeight(int32_t w);
+// Cross-reduces the store at the weights `weight`, weight / 2, ... down to
+// 1 (or up to -1), with at most `passes` passes per weight (at least one).
+// Returns early, leaving the record under work as it was, on a stop.
+void CrossReductionPass(int32_t weight, int32_t passes);
+void CrossReduceAtWeight(int32_t w, int32_t passes);
 
 }  // namespace quorvex

@@ -2,7 +2,7 @@
 
 namespace quorvex {
 
-RandomState gRandom;
+thread_local RandomState gRandom;
 
 void SeedRandom(uint32_t seed) {
   gRandom.state = seed;

@@ -4,11 +4,12 @@
 
 namespace quorvex {
 
-// The run's one pseudo-random generator: 15-bit results, state 1 until seeded.
+// The pseudo-random generator: 15-bit results, state 1 until seeded. Each
+// thread that searches has its own, so that workers draw independently.
 struct RandomState {
   uint32_t state = 1;
 };
-extern RandomState gRandom;
+extern thread_local RandomState gRandom;
 
 void SeedRandom(uint32_t seed);
 // state = state * 214013 + 2531011 (mod 2^32); returns bits 16 to 30 (0..32767).

@@ -7,7 +7,9 @@
 #include <initializer_list>
 #include <limits>
 
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
+#include "control/run_state.hpp"
 #include "search/combination_scan.hpp"
 #include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
@@ -16,7 +18,7 @@
 
 namespace quorvex {
 
-HarvestState gHarvest;
+thread_local HarvestState gHarvest;
 
 namespace {
 
@@ -89,7 +91,8 @@ int64_t QuickMeasure(const int32_t* work, const int32_t* partner, int32_t n, Mea
 }
 
 // One pass of the shortening: every extracted row is improved against the
-// extracted rows only; changed rows are appended behind row `rows`.
+// extracted rows only; changed rows are appended behind row `rows`. Returns -1
+// when a stop cut it short.
 int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t rows) {
   int32_t* work = gHarvest.WorkRow;
   int32_t trial[kMaxTerms];
@@ -107,6 +110,7 @@ int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t r
       improving = false;
       for (int32_t u = 0; u < relationCount; ++u) {
         if (u == t) continue;
+        if (StopNow()) return -1;
         const int32_t* partner = gSearch.RelationTable[u];
         for (int32_t sign : {+1, -1}) {
           for (;;) {
@@ -149,13 +153,12 @@ int32_t ShortenRelations(int32_t relationCount, int32_t workTerms) {
       workTerms > kMaxWorkTerms) {
     FatalError("Internal\n");
   }
-  int32_t rows = relationCount;
-  rows = ShortenPass(relationCount, workTerms, Measure::SmallerSide, rows);
-  rows = ShortenPass(relationCount, workTerms, Measure::Total, rows);
-  return rows;
+  int32_t rows = ShortenPass(relationCount, workTerms, Measure::SmallerSide, relationCount);
+  if (rows < 0) return rows;
+  return ShortenPass(relationCount, workTerms, Measure::Total, rows);
 }
 
-void HarvestRelations(int32_t rowCount, int32_t workTerms) {
+bool HarvestRelations(int32_t rowCount, int32_t workTerms) {
   if (rowCount < 0 || rowCount > kRelationRows || workTerms < 0 || workTerms > kMaxWorkTerms) {
     FatalError("Internal\n");
   }
@@ -176,17 +179,20 @@ void HarvestRelations(int32_t rowCount, int32_t workTerms) {
     }
     candidate.termCount = count;
     EvaluateCandidate(candidate);
-    std::printf("(%d,%d)", candidate.leftCount, candidate.rightCount);
-    std::fflush(stdout);
+    Print("(%d,%d)", candidate.leftCount, candidate.rightCount);
+    FlushConsole();
     harvestSum += Size(candidate);
-    if (gHarvest.shortenAgainstStore != nullptr) {
-      gHarvest.shortenAgainstStore();
-    } else {
-      ShortenAgainstStore();
+    const bool finished = gHarvest.shortenAgainstStore != nullptr ? gHarvest.shortenAgainstStore()
+                                                                  : ShortenAgainstStore();
+    if (!finished) {
+      // The pairs printed so far stay on a line of their own.
+      Print("\n");
+      return false;
     }
   }
-  std::printf("\n");
-  std::printf("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
+  Print("\n");
+  Print("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
+  return true;
 }
 
 namespace {
@@ -253,7 +259,7 @@ bool LoadForShortening(const SolutionRecord& candidate, int32_t from) {
 
 }  // namespace
 
-void ShortenAgainstStore() {
+bool ShortenAgainstStore() {
   SolutionRecord& candidate = gHarvest.HarvestCandidate;
   SolutionRecord scratch;
   bool indexed = LoadForShortening(candidate, 0);
@@ -266,6 +272,11 @@ void ShortenAgainstStore() {
     if (stored.termCount == 0) continue;
     SlotOutcome outcome;
     do {
+      // Left before the insertion, the store is as it was before this candidate.
+      if (StopNow()) {
+        UnloadCandidate();
+        return false;
+      }
       if (indexed && gStoreIndex.plain[s]) {
         outcome = ShortenAgainstPlainSlot(candidate, s, scratch);
       } else {
@@ -278,11 +289,12 @@ void ShortenAgainstStore() {
     } while (outcome == SlotOutcome::Changed);
     if (outcome == SlotOutcome::Stop) {
       UnloadCandidate();
-      return;
+      return true;
     }
   }
   UnloadCandidate();
   InsertRecord(candidate, nullptr, InsertLogged);
+  return true;
 }
 
 int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
@@ -327,7 +339,7 @@ int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t s
     }
   }
   out.termCount = written;
-  if (positive + negative > kInt32Max) return kMaxTerms;
+  if (positive + negative > kMaxPowers) return kMaxTerms;
   return written;
 }
 

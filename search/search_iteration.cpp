@@ -11,15 +11,17 @@
 #include <exception>
 #include <limits>
 
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
+#include "store/solution_store.hpp"
 
 namespace quorvex {
 
-SearchTables gSearch;
-SearchTiming gSearchTiming;
+thread_local SearchTables gSearch;
+thread_local SearchTiming gSearchTiming;
 
 namespace {
 
@@ -34,15 +36,20 @@ void NtlErrorMessage(const char* message) {
   FatalErrorF("NTL: %s\n", message);
 }
 
+// Called by the reduction after each size reduction: a large lattice can take
+// minutes, and a stop must not wait for it.
+long StopReduction(const NTL::vec_ZZ&) {
+  return StopNow() ? 1 : 0;
+}
+
 bool FitsInt32(const NTL::ZZ& value) {
   return value >= std::numeric_limits<int32_t>::min() &&
          value <= std::numeric_limits<int32_t>::max();
 }
 
 // Copies the relation rows of the reduced lattice into RelationTable. A row
-// with a coefficient beyond 32 bits, or whose sides would sum past 32 bits,
-// could never become a storable solution and would corrupt the shortening
-// arithmetic, so it is dropped and counted instead.
+// with more than kMaxPowers powers (a coefficient beyond 32 bits among them)
+// could never become a storable solution, so it is dropped and counted instead.
 int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped) {
   int32_t relations = 0;
   dropped = 0;
@@ -63,10 +70,7 @@ int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped
       } else {
         negative -= v;
       }
-      if (positive > std::numeric_limits<int32_t>::max() ||
-          negative > std::numeric_limits<int32_t>::max()) {
-        fits = false;
-      }
+      if (positive + negative > kMaxPowers) fits = false;
     }
     if (!fits) {
       ++dropped;
@@ -83,15 +87,15 @@ int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped
 
 bool ArgumentsFit(int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   if (maxBase < 0 || maxBase > kBasePoolSize) {
-    std::printf("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
+    Print("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
     return false;
   }
   if (workTerms < 1 || workTerms > kMaxWorkTerms) {
-    std::printf("workTerms %d is outside 1..%d\n", workTerms, kMaxWorkTerms);
+    Print("workTerms %d is outside 1..%d\n", workTerms, kMaxWorkTerms);
     return false;
   }
   if (blockSize < 2) {
-    std::printf("blockSize %d is below 2\n", blockSize);
+    Print("blockSize %d is below 2\n", blockSize);
     return false;
   }
   return true;
@@ -120,10 +124,10 @@ void Shuffle(int32_t* values, int32_t count) {
 void OrderBases(int32_t count) {
   if (count < 0 || count > kMaxWorkTerms) FatalError("Internal\n");
   for (int32_t i = 0; i < count; ++i) {
-    std::printf("%d ", gSearch.BasePool[i]);
+    Print("%d ", gSearch.BasePool[i]);
     if (gSearch.BasePool[i] == 0) FatalError("Zero term\n");
   }
-  std::printf("\n");
+  Print("\n");
   bool taken[kMaxWorkTerms] = {};
   for (int32_t r = 0; r < count; ++r) {
     int32_t best = -1;
@@ -163,20 +167,24 @@ void BuildLattice(NTL::mat_ZZ& lattice, int32_t n, int32_t k) {
   }
 }
 
-void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
+bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   // The exported entry checks these too; this guard protects direct callers
   // from indexing past the fixed tables.
-  if (!ArgumentsFit(maxBase, blockSize, workTerms)) return;
+  if (!ArgumentsFit(maxBase, blockSize, workTerms)) return true;
   const int32_t n = workTerms;
-  gRun.CurrentPower = k;
-  gRun.CurrentWeight = 0;
-  gRun.PassCounter = 0;
-  if (maxBase < n) return;
+  {
+    // The log suffix and power are the store's, shared with other workers.
+    std::lock_guard lock(StoreMutex());
+    gRun.CurrentPower = k;
+    gRun.CurrentWeight = 0;
+    gRun.PassCounter = 0;
+  }
+  if (maxBase < n) return true;
 
   Clock::time_point start = Clock::now();
   DrawBases(maxBase, n);
   OrderBases(n);
-  std::fflush(stdout);
+  FlushConsole();
 
   gSearch.workTerms = n;
   int32_t relations = 0;
@@ -189,8 +197,11 @@ void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
     try {
       BuildLattice(lattice, n, k);
       Clock::time_point reduction = Clock::now();
-      NTL::BKZ_XD(lattice, kReductionDelta, blockSize, 0, nullptr, 0);
+      NTL::BKZ_XD(lattice, kReductionDelta, blockSize, 0, StopReduction, 0);
       gSearchTiming.reductionSeconds += SecondsSince(reduction);
+      // A reduction cut short by a stop is not finished: its rows are not
+      // the ones a whole iteration would harvest.
+      if (gRun.StopRequested != 0) return false;
       relations = ExtractRelations(lattice, n, dropped);
     } catch (const std::exception& e) {
       FatalErrorF("NTL: %s\n", e.what());
@@ -199,12 +210,18 @@ void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   gSearch.relationCount = relations;
 
   int32_t rows = ShortenRelations(relations, n);
-  HarvestRelations(rows, n);
+  if (rows < 0) return false;
+  {
+    std::lock_guard lock(StoreMutex());
+    // A stop that came while this worker waited for the store leaves it alone.
+    if (StopNow() || !HarvestRelations(rows, n)) return false;
+  }
   if (dropped > 0) {
-    std::printf("Dropped %d relations too large for 32-bit coefficients\n", dropped);
+    Print("Dropped %d relations with more than %d powers\n", dropped, kMaxPowers);
   }
   gSearchTiming.totalSeconds += SecondsSince(start);
   ++gSearchTiming.iterations;
+  return true;
 }
 
 }  // namespace quorvex

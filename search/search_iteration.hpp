@@ -18,7 +18,8 @@ struct SearchTables {
   int32_t relationCount;  // R: rows extracted from the reduced lattice
   int32_t workTerms;      // WorkTerms of the iteration that filled the tables
 };
-extern SearchTables gSearch;
+// Each searching thread has its own tables.
+extern thread_local SearchTables gSearch;
 
 // Where the time of the iterations goes, accumulated over the run; read by the
 // benchmark, never printed by the program.
@@ -27,11 +28,12 @@ struct SearchTiming {
   double totalSeconds;      // whole iterations, reduction included
   int64_t iterations;       // iterations that reached the reduction
 };
-extern SearchTiming gSearchTiming;
+extern thread_local SearchTiming gSearchTiming;
 
 // One randomised search: draw and print the bases, reduce the lattice, extract
-// the relations, then shorten and harvest them into the store.
-void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
+// the relations, then shorten and harvest them into the store. Returns false
+// when a stop cut it short; the store then holds what the harvest had inserted.
+bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
 
 // Fills BasePool as an iteration does: the shuffled tail 5..maxBase-1 behind
 // maxBase, 1, 2, 3, 4, then the first n entries shuffled into row order.

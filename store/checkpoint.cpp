@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "control/atomic_file.hpp"
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
+#include "control/run_state.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex {
@@ -23,7 +25,6 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int32_t kSmallestInt32 = -2147483647 - 1;
-constexpr int64_t kLargestInt32 = 2147483647;
 
 void AppendInt32(std::string& bytes, int32_t value) {
   const uint32_t bits = static_cast<uint32_t>(value);
@@ -83,10 +84,10 @@ void KeepDamagedOriginal(const std::string& name) {
     if (error != 0 && error != EEXIST) error = CopyToNewFile(name, keep);
     if (error == EEXIST) continue;
     if (error != 0) break;
-    std::printf("Damaged %s kept as %s\n", name.c_str(), keep.c_str());
+    Print("Damaged %s kept as %s\n", name.c_str(), keep.c_str());
     return;
   }
-  std::printf("Cannot write %s.bad\n", name.c_str());
+  Print("Cannot write %s.bad\n", name.c_str());
   ExitProcess(1);
 }
 
@@ -111,9 +112,9 @@ bool ReadEntry(std::FILE* file, SolutionRecord& record) {
       right -= term.multiplicity;
     }
   }
-  // m + n must fit as the solution notation needs it: a record beyond that
-  // could be listed, but its line could never be read back.
-  if (left + right > kLargestInt32) FatalError("Corrupted data in the file\n");
+  // No real solution comes near kMaxPowers powers; the work on a record
+  // grows with its powers, and beyond 2^31 - 1 its line could not be read back.
+  if (left + right > kMaxPowers) FatalError("Corrupted data in the file\n");
   record.next = nullptr;
   record.prev = nullptr;
   record.signature = 0;
@@ -172,7 +173,7 @@ void SaveCheckpoint(int32_t power) {
   // Written beside the old file and renamed over it: a crash or a full disk
   // leaves the previous checkpoint whole.
   if (!ReplaceFileAtomically(name, bytes.data(), bytes.size())) {
-    std::printf("Cannot write %s\n", name.c_str());
+    Print("Cannot write %s\n", name.c_str());
     ExitProcess(1);
   }
   if (written != gStore.count) FatalError("Savefile gone wrong\n");
@@ -183,7 +184,7 @@ int32_t LoadCheckpoint(int32_t power) {
   gCheckpoint.damaged = false;
   FilePtr file(std::fopen(name.c_str(), "rb"));
   if (!file) {
-    std::printf("No %s file\n", name.c_str());
+    Print("No %s file\n", name.c_str());
     return 0;
   }
   int32_t total = 0;
@@ -192,9 +193,10 @@ int32_t LoadCheckpoint(int32_t power) {
   bool damaged = !ReadInt32(file.get(), total) || total < 0;
   SolutionRecord record;
   for (int32_t i = 0; !damaged && i < total; ++i) {
+    if (StopNow()) return 1;
     if (i % 10 == 0) {
-      std::printf("%d/%d\r", i, total);
-      std::fflush(stdout);
+      Print("%d/%d\r", i, total);
+      FlushConsole();
     }
     if (!ReadEntry(file.get(), record)) {
       damaged = true;
@@ -204,12 +206,12 @@ int32_t LoadCheckpoint(int32_t power) {
     InsertRecord(record, nullptr, InsertQuiet);
   }
   if (damaged) {
-    std::printf("Corrupted bin file, continuing\n");
+    Print("Corrupted bin file, continuing\n");
     gCheckpoint.damaged = true;
     gCheckpoint.damagedPower = power;
   }
   file.reset();
-  std::printf("%s loaded\n", name.c_str());
+  Print("%s loaded\n", name.c_str());
   return 0;
 }
 

@@ -20,7 +20,8 @@ std::string CheckpointName(int32_t power);
 // Writes the whole store to DATA<k>.BIN atomically; a failed write ends the
 // process with "Cannot write DATA<k>.BIN" and status 1.
 void SaveCheckpoint(int32_t power);
-// Reads DATA<k>.BIN into the store (quietly). Returns 0.
+// Reads DATA<k>.BIN into the store (quietly). Returns 0, or 1 when a stop cut
+// the reading short.
 int32_t LoadCheckpoint(int32_t power);
 
 void WriteInt32(int32_t value, std::FILE* stream);

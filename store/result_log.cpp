@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "control/atomic_file.hpp"
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
@@ -65,9 +66,10 @@ LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
     failure = tooMuch;
   } else if (parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
     failure = "Bad number of terms\n";
-  } else if (failure = CheckLeftSide(parsed, name.c_str()); !failure.empty()) {
+  } else if (failure = StorableRefusal(parsed, name.c_str()); !failure.empty()) {
     return LineKind::Refused;
-  } else if (unterminated && !IdentityHolds(parsed.terms, parsed.count, power)) {
+  } else if (unterminated &&
+             !IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) {
     failure = "False identity\n";
   } else {
     return LineKind::Solution;
@@ -126,7 +128,7 @@ bool AppendAfterTornTail(const std::string& name, const std::string& line) {
   repaired += line;
   if (!ReplaceFileAtomically(name, repaired.data(), repaired.size())) return false;
   // Only said once it is so: a failed repair leaves the log as it was.
-  std::printf("Torn last line of %s kept as a comment: %s\n", name.c_str(), tail.c_str());
+  Print("Torn last line of %s kept as a comment: %s\n", name.c_str(), tail.c_str());
   return true;
 }
 
@@ -159,8 +161,8 @@ void LogSolution(const SolutionRecord& record) {
   const std::string line = FormatSolution(record, gRun.CurrentPower) + suffix;
   const bool written = AppendLine(name, line);
   // Printed even when the file refused it, so the result is not lost.
-  std::printf("%s", line.c_str());
-  std::fflush(stdout);
+  Print("%s", line.c_str());
+  FlushConsole();
   if (!written) FatalErrorF("Cannot write %s\n", name.c_str());
 }
 
@@ -168,13 +170,14 @@ int32_t LoadResultLog(int32_t power) {
   const std::string name = ResultLogName(power);
   FilePtr file(std::fopen(name.c_str(), "rt"));
   if (!file) {
-    std::printf("No %s file\n", name.c_str());
+    Print("No %s file\n", name.c_str());
     return 0;
   }
   ParsedSolution parsed;
   SolutionRecord record;
   std::string failure;
   while (LineReader(file.get(), kLineLimit) >= 0) {
+    if (StopNow()) return 1;
     switch (JudgeLogLine(power, name, gLine.endedAtEof, parsed, failure)) {
       case LineKind::Ignored:
         continue;
@@ -182,7 +185,7 @@ int32_t LoadResultLog(int32_t power) {
         if (gLine.endedAtEof) {
           // Only the last line can lack its line end: an append cut off by a
           // crash. Everything before it is intact, so the start goes on.
-          std::printf("Skipping the torn last line of %s: %s\n", name.c_str(), gLine.LineBuffer);
+          Print("Skipping the torn last line of %s: %s\n", name.c_str(), gLine.LineBuffer);
           continue;
         }
         file.reset();

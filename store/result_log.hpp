@@ -16,7 +16,8 @@ std::string ResultLogName(int32_t power);
 // written the line is still printed, then the process ends with
 // "Cannot write DATA<k>.TXT" (status 1).
 void LogSolution(const SolutionRecord& record);
-// Reads DATA<k>.TXT into the store (quietly). Returns 0. A last line without
+// Reads DATA<k>.TXT into the store (quietly). Returns 0, or 1 when a stop
+// cut the reading short. A last line without
 // line end that cannot be read, or does not hold as an identity, is taken for
 // a line torn by a crash and skipped with a message.
 int32_t LoadResultLog(int32_t power);

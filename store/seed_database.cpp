@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/line_reader.hpp"
+#include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
@@ -29,12 +31,13 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 int32_t LoadSeedDatabase(int32_t power) {
   FilePtr file(std::fopen(kSeedDatabaseFile, "rt"));
   if (!file) {
-    std::printf("No DATABASE.TXT file\n");
+    Print("No DATABASE.TXT file\n");
     return 0;
   }
   ParsedSolution parsed;
   SolutionRecord record;
   while (LineReader(file.get(), kLineLimit) >= 0) {
+    if (StopNow()) return 1;
     const char first = gLine.LineBuffer[0];
     if (first == '\0' || first == '/' || first == ';') continue;
     if (first != '(') Fail(file, "Wrong line: " + std::string(gLine.LineBuffer) + "\n");
@@ -46,8 +49,8 @@ int32_t LoadSeedDatabase(int32_t power) {
       Fail(file, "Bad number of terms\n");
     }
     if (parsed.count < kMaxTerms) {
-      if (std::string left = CheckLeftSide(parsed, kSeedDatabaseFile); !left.empty()) {
-        Fail(file, left);
+      if (std::string refusal = StorableRefusal(parsed, kSeedDatabaseFile); !refusal.empty()) {
+        Fail(file, refusal);
       }
       FillRecord(parsed, record);
       SortTerms(record);
@@ -55,7 +58,7 @@ int32_t LoadSeedDatabase(int32_t power) {
     } else {
       // Too long to store, but known: later solutions must beat its size. The
       // header's own m and n count, with no exchange of sides.
-      std::printf("Skipping (%d,%d,%d): too much terms\n", power, parsed.m, parsed.n);
+      Print("Skipping (%d,%d,%d): too much terms\n", power, parsed.m, parsed.n);
       if (BestRightImproves(parsed.m, parsed.n)) LowerBestRight(parsed.m, parsed.n);
     }
   }

@@ -1,5 +1,6 @@
 #include "store/solution_notation.hpp"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -84,6 +85,22 @@ std::string FormatSolution(const SolutionRecord& record, int32_t power) {
   return text;
 }
 
+namespace {
+
+// One Term as the reader places it: the side follows the running sum before
+// it, not the "=", and Terms past the 200th are counted, not kept.
+void AddTerm(ParsedSolution& out, int32_t base, int32_t multiplicity) {
+  const bool left = out.sum < out.m;
+  if (out.count < kMaxTerms) {
+    out.terms[out.count] = Term{base, left ? multiplicity : -multiplicity};
+  }
+  if (left) out.leftSum += multiplicity;
+  out.sum += multiplicity;
+  ++out.count;
+}
+
+}  // namespace
+
 ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out) {
   out.otherPower = false;
   out.m = 0;
@@ -91,6 +108,7 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
   out.count = 0;
   out.sum = 0;
   out.leftSum = 0;
+  out.flaw = nullptr;
   const char*& cursor = gLine.LineCursor;
   cursor = gLine.LineBuffer + 1;
 
@@ -117,25 +135,19 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
   if (total > kLargestNumber) return Refuse(fileName, "m + n too large");
 
   while (out.sum < total) {
+    const char* const termStart = cursor;
     int32_t base = 0;
     int32_t multiplicity = 1;
     if (!ReadNumber(base)) return Refuse(fileName, "number too large", true);
-    // An empty digit run (a space, a missing Term at the end of the line)
-    // reads as base 0; stopping here also keeps such a line from looping
-    // once per missing power.
-    if (base == 0) return Refuse(fileName, "base 0", true);
     if (*cursor == '*') {
       ++cursor;
       if (!ReadNumber(multiplicity)) return Refuse(fileName, "number too large", true);
-      if (multiplicity == 0) return Refuse(fileName, "multiplicity 0", true);
     }
-    if (out.count < kMaxTerms) {
-      // The side follows the running sum before this Term, not the "=".
-      out.terms[out.count] = Term{base, out.sum < out.m ? multiplicity : -multiplicity};
-    }
-    if (out.sum < out.m) out.leftSum += multiplicity;
-    out.sum += multiplicity;
-    ++out.count;
+    // Such a Term cannot be stored; whether the line is refused for it is
+    // decided after the checks that the loaders make first.
+    if (out.flaw == nullptr && base == 0) out.flaw = "base 0";
+    if (out.flaw == nullptr && multiplicity == 0) out.flaw = "multiplicity 0";
+    AddTerm(out, base, multiplicity);
     if (*cursor == '=') {
       if (out.sum != out.m) {
         return Fail(Printf("Bad number of left terms (%lld,%d)) on %s\n",
@@ -145,13 +157,32 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
     } else if (*cursor == '+') {
       ++cursor;
     }
+    if (cursor == termStart) {
+      // Stuck on a character that is no digit and no separator (a space, the
+      // end of the line): every further Term reads as base 0 with
+      // multiplicity 1 right here, so the rest of them is added at once
+      // instead of one by one, up to two thousand million times.
+      while (out.sum < total && out.count < kMaxTerms) AddTerm(out, 0, 1);
+      const int64_t rest = total - out.sum;
+      out.leftSum += std::clamp<int64_t>(out.m - out.sum, 0, rest);
+      out.count += rest;
+      out.sum = total;
+    }
   }
   return {};
 }
 
-std::string CheckLeftSide(const ParsedSolution& parsed, const char* fileName) {
-  if (parsed.leftSum == parsed.m) return {};
-  return Refuse(fileName, "the left side does not add up to m").message;
+std::string StorableRefusal(const ParsedSolution& parsed, const char* fileName) {
+  if (parsed.flaw != nullptr) return Refuse(fileName, parsed.flaw).message;
+  // Possible only without "=" after the left Terms: stored, the record's
+  // counts would disagree with its Terms.
+  if (parsed.leftSum != parsed.m) {
+    return Refuse(fileName, "the left side does not add up to m").message;
+  }
+  if (static_cast<int64_t>(parsed.m) + parsed.n > kMaxPowers) {
+    return Refuse(fileName, Printf("more than %d powers", kMaxPowers).c_str()).message;
+  }
+  return {};
 }
 
 void FillRecord(const ParsedSolution& parsed, SolutionRecord& record) {
@@ -160,8 +191,8 @@ void FillRecord(const ParsedSolution& parsed, SolutionRecord& record) {
   record.signature = 0;
   record.leftCount = parsed.m;
   record.rightCount = parsed.n;
-  record.termCount = parsed.count;
-  for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
+  record.termCount = static_cast<int32_t>(parsed.count);
+  for (int32_t i = 0; i < record.termCount; ++i) record.terms[i] = parsed.terms[i];
 }
 
 void ParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out) {

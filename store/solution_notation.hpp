@@ -15,9 +15,11 @@ struct ParsedSolution {
   bool otherPower;  // the line belongs to another power; nothing else is set
   int32_t m;
   int32_t n;
-  int32_t count;    // Terms read (only the first 200 are kept)
+  int64_t count;    // Terms read (only the first 200 are kept)
   int64_t sum;      // sum of their multiplicities
   int64_t leftSum;  // sum of the multiplicities that went to the left side
+  // The first Term no record may hold ("base 0", "multiplicity 0"), or null.
+  const char* flaw;
   Term terms[kMaxTerms];
 };
 
@@ -28,8 +30,8 @@ void ParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out)
 // Why TryParseSolutionLine refused a line.
 struct ParseRefusal {
   std::string message;  // the full fatal message; empty when the line was read
-  // The refusal came from one Term (base or multiplicity 0, a number too
-  // large); out.count then holds the Terms read before it.
+  // The refusal came from one Term (a number too large); out.count then
+  // holds the Terms read before it.
   bool atTerm = false;
 };
 
@@ -38,10 +40,11 @@ struct ParseRefusal {
 // crash is skipped, any other is fatal).
 ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
 
-// The refusal of a line whose Terms the running sum put on the left add up to
-// something other than m (possible only without "=" after them): stored, its
-// counts would disagree with its Terms. Empty when the sides add up.
-std::string CheckLeftSide(const ParsedSolution& parsed, const char* fileName);
+// The refusal of a line that passed the loader's own checks but would store a
+// record no store may hold: a Term of base or multiplicity 0, Terms that the
+// running sum put on the left adding up to something other than m, or more
+// than kMaxPowers powers. Empty when the line may be stored.
+std::string StorableRefusal(const ParsedSolution& parsed, const char* fileName);
 
 // Copies m, n and the Terms of a parsed line into a record for InsertRecord.
 void FillRecord(const ParsedSolution& parsed, SolutionRecord& record);

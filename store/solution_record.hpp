@@ -6,6 +6,12 @@ namespace quorvex {
 
 constexpr int32_t kMaxTerms = 200;
 
+// The most powers (m + n) of any solution the program keeps, reads or takes
+// from a combination. Real solutions have tens of powers; without a bound, a
+// damaged record with multiplicities in the millions makes the shortening and
+// the cross-reduction step through it one power at a time, for hours.
+constexpr int32_t kMaxPowers = 65536;
+
 // A k-th power base with the signed number of its copies: positive on the
 // left side, negative on the right.
 struct Term {

@@ -71,6 +71,11 @@ SolutionRecord* WalkForVictim(const SolutionRecord& record) {
 
 }  // namespace
 
+std::mutex& StoreMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 void ResetStore() {
   gStore.count = 0;
   gStore.inUseHead = nullptr;
@@ -90,7 +95,7 @@ void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode) 
   Canonicalize(record);
   const int32_t m = record.leftCount;
   const int32_t n = record.rightCount;
-  if (m < 1 || m >= kTableSize) {
+  if (m < 1 || m >= kTableSize || int64_t{m} + n > kMaxPowers) {
     if (mode == InsertReplace) RemoveRecord(target);
     return;
   }

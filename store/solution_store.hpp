@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "store/solution_record.hpp"
 
@@ -17,6 +18,10 @@ struct SolutionStore {
 extern SolutionStore gStore;
 
 enum InsertMode : int32_t { InsertQuiet = 0, InsertLogged = 1, InsertReplace = 2 };
+
+// The store, its index, the best-size table and the result log are shared by
+// every search worker: whoever reads or changes them holds this.
+std::mutex& StoreMutex();
 
 void ResetStore();
 // Canonicalizes the record in place, rejects duplicates and out-of-range m,

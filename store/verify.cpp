@@ -37,21 +37,20 @@ void VerifyFile(const char* name, int32_t power, Tally& tally) {
     ParseRefusal refusal = TryParseSolutionLine(power, name, parsed);
     if (refusal.message.empty() && parsed.otherPower) continue;
     // Only a line that the start-up skipped (a torn last line) gets here.
-    if (!refusal.message.empty() || parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
+    if (!refusal.message.empty() || parsed.flaw != nullptr ||
+        parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
       std::printf("Cannot read a line of %s: %s\n", name, gLine.LineBuffer);
       continue;
     }
     if (parsed.count >= kMaxTerms) {
-      std::printf("Not checkable in %s (%d Terms): %s\n", name, parsed.count, gLine.LineBuffer);
+      std::printf("Not checkable in %s (%lld Terms): %s\n", name,
+                  static_cast<long long>(parsed.count), gLine.LineBuffer);
       continue;
     }
     ++tally.checked;
-    if (IdentityHolds(parsed.terms, parsed.count, power)) continue;
+    if (IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) continue;
     ++tally.wrong;
-    record.leftCount = parsed.m;
-    record.rightCount = parsed.n;
-    record.termCount = parsed.count;
-    for (int32_t i = 0; i < parsed.count; ++i) record.terms[i] = parsed.terms[i];
+    FillRecord(parsed, record);
     std::printf("False identity in %s: %s\n", name, FormatSolution(record, power).c_str());
   }
 }

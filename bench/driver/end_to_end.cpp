@@ -101,7 +101,7 @@ int Cross(uint32_t seed) {
   Clock::time_point start = Clock::now();
   {
     ConsoleToFile console("console.txt");
-    CrossReductionPass();
+    CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS);
   }
   double wall = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("cross-reduction: one pass at weight 1 over %d records (seed %u): %.3f s\n",

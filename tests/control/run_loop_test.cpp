@@ -103,7 +103,10 @@ class RunLoopTest : public FolderTest {
     int status = -1;
     std::signal(SIGALRM, StopRunawayLoop);
     alarm(5);
-    std::string output = CaptureOutput([&] { status = RunLoop(CountingIteration); });
+    std::string output = CaptureOutput([&] {
+      WorkerPool pool(1, 0, CountingIteration);
+      status = RunLoop(pool);
+    });
     alarm(0);
     DrainFileEvents();
     return {output, status};

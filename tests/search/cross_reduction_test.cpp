@@ -31,7 +31,7 @@ class CrossReductionTest : public testing_support::FolderTest {
     gParams.WEIGHT = weight;
     gParams.NEMBPASS = passes;
     std::remove("STATS.TXT");
-    std::string out = CaptureOutput([] { CrossReductionPass(); });
+    std::string out = CaptureOutput([] { CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS); });
     std::string line, statistics;
     for (std::istringstream in(out); std::getline(in, line);) {
       line = line.substr(line.rfind('\r') + 1);

@@ -203,7 +203,7 @@ void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode) 
   }
 }
 
-void ShortenAgainstStore() {
+bool ShortenAgainstStore() {
   SolutionRecord& candidate = gHarvest.HarvestCandidate;
   SolutionRecord scratch;
   for (int32_t s = 0; s < kStoreSlots; ++s) {
@@ -211,7 +211,7 @@ void ShortenAgainstStore() {
     if (stored.termCount == 0) continue;
     for (;;) {
       int32_t difference = CombineTerms(candidate, stored, -1, scratch);
-      if (difference == 0) return;
+      if (difference == 0) return true;
       if (difference < kMaxTerms) {
         EvaluateCandidate(scratch);
         if (Size(scratch) < Size(candidate)) {
@@ -220,7 +220,7 @@ void ShortenAgainstStore() {
         }
       }
       int32_t sum = CombineTerms(candidate, stored, +1, scratch);
-      if (sum == 0) return;
+      if (sum == 0) return true;
       if (sum >= kMaxTerms) break;
       EvaluateCandidate(scratch);
       if (Size(scratch) < Size(candidate)) {
@@ -231,6 +231,7 @@ void ShortenAgainstStore() {
     }
   }
   reference::InsertRecord(candidate, nullptr, InsertLogged);
+  return true;
 }
 
 namespace {

@@ -13,7 +13,7 @@ namespace quorvex::reference {
 void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode);
 SolutionRecord* ChooseVictim(const SolutionRecord& record);
 bool IsStored(const SolutionRecord& record);
-void ShortenAgainstStore();
+bool ShortenAgainstStore();
 // Both shortening passes over the extracted relations, every trial row
 // written out in 64-bit arithmetic.
 int32_t ShortenRelations(int32_t relationCount, int32_t workTerms);

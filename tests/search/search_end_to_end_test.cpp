@@ -35,7 +35,7 @@ TEST_F(SearchEndToEndTest, EverySolutionLoggedOrStoredIsTrue) {
     SeedRandom(static_cast<uint32_t>(k));
     CaptureOutput([&] {
       for (int i = 0; i < 4; ++i) SearchIteration(k, maxBase - i, block, n);
-      CrossReductionPass();
+      CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS);
       SearchIteration(k, maxBase, block, n);
     });
     std::string log = ReadFile("DATA" + std::to_string(k) + ".TXT");

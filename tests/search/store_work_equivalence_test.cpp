@@ -126,7 +126,13 @@ TEST_F(StoreWorkEquivalenceTest, SearchOverAFullStoreEvictsAndLogsAlike) {
 
 TEST_F(StoreWorkEquivalenceTest, CrossReductionAtSeveralWeightsAlike) {
   ExpectSameRuns(FirstEntries(400), [](bool straightforward) {
-    auto cross = straightforward ? reference::CrossReductionPass : CrossReductionPass;
+    auto cross = [straightforward] {
+      if (straightforward) {
+        reference::CrossReductionPass();
+      } else {
+        CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS);
+      }
+    };
     SeedRandom(8);
     gParams.WEIGHT = 4;
     gParams.NEMBPASS = 2;

@@ -19,7 +19,9 @@ TEST_F(Notation, LogAndListingLinesByteForByte) {
     LogSolution({nullptr, nullptr, 0, 2, 2, 3, {{7, -1}, {5, 2}, {1, -1}}});
     gRun.CurrentPower = 3;
     LogSolution({nullptr, nullptr, 0, 1, 8, 2, {{2, 1}, {1, -8}}});
-    gRun = {0, 4, 8, 1};
+    gRun.CurrentPower = 4;
+    gRun.CurrentWeight = 8;
+    gRun.PassCounter = 1;
     // Sides interleaved in Term order: each side keeps its own order.
     LogSolution({nullptr, nullptr, 0, 2, 2, 4, {{158, 1}, {134, -1}, {133, -1}, {59, 1}}});
   });

@@ -25,7 +25,13 @@ TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
       {"(4,2,2) 158+ 59=134+133", "base 0"},
       {"(4,2,2) 158+59=134", "base 0"},
       {"(4,2,2) 0+59=134+133", "base 0"},
-      {"(4,2,2) 158*0+59=1+1", "multiplicity 0"},
+      {"(4,2,2) 158*0+1+1=59+1", "multiplicity 0"},
+      // A Term no record may hold does not hide what the line's counts say.
+      {"(4,2,2) 158*0+59=1+1", "Bad number of left terms (1,2)) on (4,2,2) 158*0+59=1+1\n"},
+      {"(2,1,2) 5*0+4+3=9", "Bad number of left terms (2,1)) on (2,1,2) 5*0+4+3=9\n"},
+      {"(3,1,8) 2=1*0+1*9", "Bad number of terms\n"},
+      {"(2,150,150) 1 2", "Too much terms on (2,150,150) 1 2\n"},
+      {"(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624", "more than 65536 powers"},
       // Each of these wraps to a valid-looking number in 32 bits.
       {"(4,2,2) 158+4294967355=134+133", "number too large"},
       {"(4,2,2) 158*4294967297+59=1+1", "number too large"},

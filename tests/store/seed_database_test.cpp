@@ -41,21 +41,27 @@ TEST_F(SeedDatabase, LongSeedsLowerTheTableWithoutBeingStored) {
 
 TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
   // 200 Terms that overshoot m + n, and 200 Terms followed by none where 250
-  // are due: the seed loader looks at the sum first, the result log at the count.
+  // are due (the missing ones read as base 0): the seed loader looks at the
+  // sum first, the result log at the count. A Term no record may hold matters
+  // only on a line that would be stored.
   const std::string overshoot = ManyTerms(100, 101, 100, 3), endsEarly = ManyTerms(100, 150, 100);
-  const std::string cases[][3] = {
-      {overshoot, "Bad number of terms\n", "Too much terms on " + overshoot + "\n"},
-      {endsEarly, "Bad solution line in DATABASE.TXT (base 0): " + endsEarly + "\n",
-       "Too much terms on " + endsEarly + "\n"},
-      {"(4,2,2) 158+59=134", "Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n",
-       "Bad solution line in DATA4.TXT (base 0): (4,2,2) 158+59=134\n"}};
-  for (const auto& [line, seedMessage, logMessage] : cases) {
+  const std::string huge = "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624";
+  const std::pair<std::string, Outcome> cases[] = {
+      {overshoot, Fatal("Bad number of terms\n")},
+      {endsEarly, {"Skipping (4,100,150): too much terms\n", -1}},
+      {"(4,2,2) 158+59=134",
+       Fatal("Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n")},
+      {huge, Fatal("Bad solution line in DATABASE.TXT (more than 65536 powers): " + huge + "\n")}};
+  for (const auto& [line, outcome] : cases) {
+    SCOPED_TRACE(line);
+    ResetBestRight();
     WriteFile("DATABASE.TXT", line + "\n");
-    WriteFile("DATA4.TXT", line + "\n");
-    EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), Fatal(seedMessage));
-    EXPECT_EQ(Ended([] { LoadResultLog(4); }), Fatal(logMessage));
+    EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), outcome);
+    EXPECT_EQ(gBest.BestRightTable[100], line == endsEarly ? 150 : 1000000);
   }
-  EXPECT_EQ(gStore.count + gBest.BestRightTable[100], 1000000);
+  WriteFile("DATA4.TXT", overshoot + "\n");
+  EXPECT_EQ(Ended([] { LoadResultLog(4); }), Fatal("Too much terms on " + overshoot + "\n"));
+  EXPECT_EQ(gStore.count, 0);
 }
 
 }  // namespace

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorvex {
+
+// ComputeOneIteration as the console run needs it: 1 for an iteration that
+// ran, 0 for arguments outside what the engine holds (the reason is printed),
+// -1 for an iteration a stop cut short, which must not be counted.
+int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms);
+
+}  // namespace quorvex
