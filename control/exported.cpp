@@ -35,10 +35,6 @@ extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t b
     std::printf("blockSize %d is below 2\n", blockSize);
     return 0;
   }
-  if (workTerms == 0) {
-    workTerms = maxBase > blockSize ? maxBase : blockSize;
-    if (workTerms > kMaxWorkTerms) workTerms = kMaxWorkTerms;
-  }
-  SearchIteration(power, maxBase, blockSize, workTerms);
+  SearchIteration(power, maxBase, blockSize, IterationWorkTerms(workTerms, maxBase, blockSize));
   return 1;
 }

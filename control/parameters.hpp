@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quorvex {
 
@@ -25,6 +26,18 @@ struct Parameters {
 extern Parameters gParams;
 
 constexpr const char* kParamsFile = "PARAMS.INI";
+
+// How reading PARAMS.INI ended.
+struct ParametersReading {
+  bool missing = false;   // it could not be opened; nothing was read
+  bool longLine = false;  // a line of kLineLimit characters or more stopped the reading
+  std::string failure;    // a refused line, a missing key or a value beyond its limit
+};
+
+// Reads PARAMS.INI into `out` without ending the process on a bad file, for
+// the commands that only look at a folder. `out` is left alone when the file
+// is missing.
+ParametersReading ReadParameters(Parameters& out);
 
 // Reads PARAMS.INI. Returns 1 when it cannot be opened, 0 when loaded; bad or
 // missing keys and values the engine cannot hold end the process.

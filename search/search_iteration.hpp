@@ -29,6 +29,11 @@ struct SearchTiming {
 };
 extern SearchTiming gSearchTiming;
 
+// The bases an iteration draws for the WORKTERMS parameter: 0 means the
+// larger of MaxBase and the block size, at most kMaxWorkTerms. An iteration
+// whose count exceeds MaxBase draws nothing.
+int32_t IterationWorkTerms(int32_t workTerms, int32_t maxBase, int32_t blockSize);
+
 // One randomised search: draw and print the bases, reduce the lattice, extract
 // the relations, then shorten and harvest them into the store.
 void SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
