@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "control/folder_lock.hpp"
 #include "control/keyboard.hpp"
@@ -14,6 +15,8 @@
 #include "control/signals.hpp"
 #include "control/usage.hpp"
 #include "quorvex.h"
+#include "report/best_report.hpp"
+#include "report/status_report.hpp"
 #include "search/random.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
@@ -23,12 +26,14 @@ namespace quorvex {
 
 namespace {
 
-enum class Command { Search, Extract, Verify };
+enum class Command { Search, Extract, Verify, Best, Status };
 
 struct CommandLine {
   Command command = Command::Search;
   bool haveSeed = false;
   uint32_t seed = 0;
+  int32_t power = -1;  // --power; -1: PARAMS.INI's
+  std::string svg;     // --svg
   bool help = false;
   bool version = false;
 };
@@ -42,21 +47,20 @@ bool EqualsIgnoringCase(const char* text, const char* word) {
   return *text == '\0';
 }
 
-// A non-negative decimal that fits in 32 unsigned bits, nothing else.
-bool ParseSeed(const char* text, uint32_t& seed) {
+// A non-negative decimal up to `largest`, nothing else.
+bool ParseWhole(const char* text, uint64_t largest, uint64_t& value) {
   if (text == nullptr || *text == '\0') return false;
-  uint64_t value = 0;
+  value = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9') return false;
     value = value * 10 + static_cast<uint64_t>(*c - '0');
-    if (value > UINT32_MAX) return false;
+    if (value > largest) return false;
   }
-  seed = static_cast<uint32_t>(value);
   return true;
 }
 
-int UsageError(const char* message, const char* argument) {
-  std::fprintf(stderr, message, argument);
+int UsageError(const std::string& message) {
+  std::fputs(message.c_str(), stderr);
   std::fputs(kUsageText, stderr);
   return 2;
 }
@@ -72,19 +76,38 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
       line.version = true;
     } else if (std::strcmp(arg, "--seed") == 0) {
       const char* value = i + 1 < argc ? argv[++i] : nullptr;
-      if (!ParseSeed(value, line.seed)) {
-        return UsageError("--seed needs a whole number from 0 to 4294967295, not \"%s\"\n",
-                          value == nullptr ? "" : value);
+      uint64_t seed = 0;
+      if (!ParseWhole(value, UINT32_MAX, seed)) {
+        return UsageError("--seed needs a whole number from 0 to 4294967295, not \"" +
+                          std::string(value == nullptr ? "" : value) + "\"\n");
       }
+      line.seed = static_cast<uint32_t>(seed);
       line.haveSeed = true;
+    } else if (std::strcmp(arg, "--power") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      uint64_t power = 0;
+      if (!ParseWhole(value, INT32_MAX, power)) {
+        return UsageError("--power needs a whole number from 0 to 2147483647, not \"" +
+                          std::string(value == nullptr ? "" : value) + "\"\n");
+      }
+      line.power = static_cast<int32_t>(power);
+    } else if (std::strcmp(arg, "--svg") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      if (value == nullptr || *value == '\0') return UsageError("--svg needs a file name\n");
+      line.svg = value;
     } else if (arg[0] == '-') {
-      return UsageError("Unknown option %s\n", arg);
+      return UsageError("Unknown option " + std::string(arg) + "\n");
     } else if (!haveCommand) {
       // Only the first word counts; any further word is ignored.
       haveCommand = true;
       if (EqualsIgnoringCase(arg, "extract")) line.command = Command::Extract;
       if (EqualsIgnoringCase(arg, "verify")) line.command = Command::Verify;
+      if (EqualsIgnoringCase(arg, "best")) line.command = Command::Best;
+      if (EqualsIgnoringCase(arg, "status")) line.command = Command::Status;
     }
+  }
+  if ((line.power >= 0 || !line.svg.empty()) && line.command != Command::Best) {
+    return UsageError("--power and --svg go with best only\n");
   }
   return -1;
 }
@@ -113,6 +136,11 @@ int ProgramEntry(int argc, char** argv) {
     std::fputs(kVersionText, stdout);
     return Finish(0);
   }
+
+  // The reports only read the folder and print nothing else, so that their
+  // output can be kept or published as it is.
+  if (line.command == Command::Best) return Finish(BestReport(line.power, line.svg));
+  if (line.command == Command::Status) return Finish(StatusReport());
 
   std::printf("Quorvex beta 10\n");
   gRun.StopRequested = 0;
