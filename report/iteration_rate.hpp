@@ -30,9 +30,9 @@ struct IterationRate {
 // - after a cross-reduction point, the pass's last STATS.TXT line is written
 //   and CURRENTNEMB counts the iterations since.
 // PARAMS.INI rewritten later than such a mark, at the end of a MaxBase step,
-// a save point or a stop, gives the iterations of that span. A stop and a
-// restart within the span would make the figure wrong; nothing in the folder
-// tells of them.
+// a save point or a stop, gives the iterations of that span; of two such
+// spans the one with more iterations counts. A stop and a restart within the
+// span would make the figure wrong; nothing in the folder tells of them.
 std::optional<IterationRate> EstimateIterationRate(const Parameters& p, const RunFileTimes& t);
 
 }  // namespace quorvex

@@ -82,7 +82,7 @@ void PrintWalk(const Parameters& p) {
     std::printf("MaxBase walk: finished at END=%d\n", p.END);
     return;
   }
-  std::printf("MaxBase walk: at %d toward END=%d (never searched itself)", p.START, p.END);
+  std::printf("MaxBase walk: at %d toward END=%d (END itself is not searched)", p.START, p.END);
   if (p.RESTART >= 0) std::printf(", then again from RESTART=%d", p.RESTART);
   const int64_t done = std::min(p.CURRENTITERATION, p.ITERATIONS);
   const int64_t steps = Steps(p.START, p.END);
