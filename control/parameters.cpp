@@ -81,8 +81,8 @@ std::string LimitFailure(const Parameters& p) {
 
 }  // namespace
 
-ParametersReading ReadParameters(Parameters& out) {
-  ParametersReading reading;
+FileReading ReadParameters(Parameters& out) {
+  FileReading reading;
   std::FILE* file = std::fopen(kParamsFile, "r");
   if (file == nullptr) {
     reading.missing = true;
@@ -91,6 +91,7 @@ ParametersReading ReadParameters(Parameters& out) {
   out = Parameters{};
   int32_t length;
   while ((length = TryLineReader(file, kLineLimit)) >= 0) {
+    ++reading.line;
     const char* line = gLine.LineBuffer;
     if (line[0] == ';' || line[0] == '\0') continue;
     const KeyEntry* found = nullptr;
@@ -110,8 +111,9 @@ ParametersReading ReadParameters(Parameters& out) {
     out.*(found->value) = ReadDecimal();
   }
   std::fclose(file);
-  reading.longLine = length == kLineTooLong;
-  if (reading.longLine || !reading.failure.empty()) return reading;
+  if (length == kLineTooLong) reading.RefuseLongLine();
+  if (!reading.failure.empty()) return reading;
+  reading.line = 0;  // what follows concerns the whole file
   if (out.POWER < 0 || out.START < 0 || out.END < 0 || out.BLOCKSIZE < 0 || out.WORKTERMS < 0 ||
       out.ITERATIONS < 0) {
     reading.failure = "Missing parameter\n";
@@ -123,7 +125,7 @@ ParametersReading ReadParameters(Parameters& out) {
 
 int32_t LoadParameters() {
   Parameters read;
-  ParametersReading reading = ReadParameters(read);
+  FileReading reading = ReadParameters(read);
   if (reading.missing) {
     std::printf("No %s file\n", kParamsFile);
     return 1;

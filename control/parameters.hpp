@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "control/file_reading.hpp"
 
 namespace quorvex {
 
@@ -27,17 +28,11 @@ extern Parameters gParams;
 
 constexpr const char* kParamsFile = "PARAMS.INI";
 
-// How reading PARAMS.INI ended.
-struct ParametersReading {
-  bool missing = false;   // it could not be opened; nothing was read
-  bool longLine = false;  // a line of kLineLimit characters or more stopped the reading
-  std::string failure;    // a refused line, a missing key or a value beyond its limit
-};
-
 // Reads PARAMS.INI into `out` without ending the process on a bad file, for
-// the commands that only look at a folder. `out` is left alone when the file
+// the commands that only look at a folder. The failure is a refused line, a
+// missing key or a value beyond its limit. `out` is left alone when the file
 // is missing.
-ParametersReading ReadParameters(Parameters& out);
+FileReading ReadParameters(Parameters& out);
 
 // Reads PARAMS.INI. Returns 1 when it cannot be opened, 0 when loaded; bad or
 // missing keys and values the engine cannot hold end the process.

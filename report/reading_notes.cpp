@@ -13,16 +13,21 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
+// "NAME, line N: what stopped the reading".
+std::string Failure(const std::string& name, const FileReading& reading) {
+  std::string where = name + (reading.line > 0 ? ", line " + std::to_string(reading.line) : "");
+  std::string what = reading.longLine
+                         ? "longer than " + std::to_string(kLineLimit - 1) + " characters"
+                         : WithoutLineEnd(reading.failure);
+  return where + ": " + what;
+}
+
 }  // namespace
 
 void ReadingNotes::Add(const std::string& name, const FileReading& reading) {
   if (reading.missing) notes.push_back("No " + name + " file");
   if (reading.failure.empty()) return;
-  std::string where = name + (reading.line > 0 ? ", line " + std::to_string(reading.line) : "");
-  std::string what = reading.longLine
-                         ? "longer than " + std::to_string(kLineLimit - 1) + " characters"
-                         : WithoutLineEnd(reading.failure);
-  damage.push_back(where + ": " + what + ". The rest of " + name + " is left out.");
+  damage.push_back(Failure(name, reading) + ". The rest of " + name + " is left out.");
 }
 
 void ReadingNotes::Add(const std::string& name, const ResultLogReading& reading) {
@@ -52,22 +57,14 @@ bool ReadingNotes::Print() const {
 }
 
 bool ReadReportParameters(Parameters& out) {
-  ParametersReading reading = ReadParameters(out);
+  FileReading reading = ReadParameters(out);
   if (reading.missing) {
     std::fprintf(stderr, "No %s file: run this in the folder of a search\n", kParamsFile);
     return false;
   }
-  if (reading.longLine) {
-    std::fprintf(stderr, "%s cannot be read: a line is longer than %d characters\n", kParamsFile,
-                 kLineLimit - 1);
-    return false;
-  }
-  if (!reading.failure.empty()) {
-    std::fprintf(stderr, "%s cannot be read: %s\n", kParamsFile,
-                 WithoutLineEnd(reading.failure).c_str());
-    return false;
-  }
-  return true;
+  if (reading.failure.empty()) return true;
+  std::fprintf(stderr, "Cannot read %s\n", Failure(kParamsFile, reading).c_str());
+  return false;
 }
 
 }  // namespace quorvex

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "control/file_reading.hpp"
 #include "control/parameters.hpp"
 #include "store/checkpoint.hpp"
-#include "store/file_reading.hpp"
 #include "store/result_log.hpp"
 
 namespace quorvex {

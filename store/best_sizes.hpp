@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "control/file_reading.hpp"
 #include "store/checkpoint.hpp"
-#include "store/file_reading.hpp"
 #include "store/result_log.hpp"
 #include "store/solution_record.hpp"
 

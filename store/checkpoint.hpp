@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "store/file_reading.hpp"
+#include "control/file_reading.hpp"
+#include "store/solution_record.hpp"
 
 namespace quorvex {
 

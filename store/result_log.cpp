@@ -196,11 +196,7 @@ ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take) {
         break;
     }
   }
-  if (length == kLineTooLong) {
-    ++reading.line;
-    reading.longLine = true;
-    reading.failure = "Line too long\n";
-  }
+  if (length == kLineTooLong) reading.RefuseLongLine();
   return reading;
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "store/file_reading.hpp"
+#include "control/file_reading.hpp"
 #include "store/solution_record.hpp"
 
 namespace quorvex {

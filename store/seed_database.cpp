@@ -59,11 +59,7 @@ FileReading ReadSeedDatabase(int32_t power, const SolutionSink& take, const Long
     SortTerms(record);
     take(record);
   }
-  if (length == kLineTooLong) {
-    ++reading.line;
-    reading.longLine = true;
-    reading.failure = "Line too long\n";
-  }
+  if (length == kLineTooLong) reading.RefuseLongLine();
   return reading;
 }
 

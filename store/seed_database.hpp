@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "store/file_reading.hpp"
+#include "control/file_reading.hpp"
+#include "store/solution_record.hpp"
 
 namespace quorvex {
 

@@ -90,7 +90,7 @@ TEST_F(Reports, DamageIsReportedAndNothingIsWritten) {
   EXPECT_EQ(Run({"status"}).second, 1);
   EXPECT_EQ(Snapshot(), before);
   WriteFile("PARAMS.INI", kParams + "COLOUR=3\n");
-  EXPECT_EQ(Run({"status"}), Outcome("PARAMS.INI cannot be read: Bad parameter\n", 1));
+  EXPECT_EQ(Run({"status"}), Outcome("Cannot read PARAMS.INI, line 7: Bad parameter\n", 1));
   EXPECT_FALSE(FileExists("Bug.txt"));
 }
 
