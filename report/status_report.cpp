@@ -128,8 +128,8 @@ void PrintFiles(const Parameters& p, ReadingNotes& notes) {
       p.POWER, [](SolutionRecord&) {}, false);
   notes.Add(storeName, store);
   if (!store.missing) {
-    std::printf("Store: %d solutions in %s, saved %s\n", store.read, storeName.c_str(),
-                LocalTime(ModificationTime(storeName).value_or(0)).c_str());
+    std::printf("Store: %d solution%s in %s, saved %s\n", store.read, store.read == 1 ? "" : "s",
+                storeName.c_str(), LocalTime(ModificationTime(storeName).value_or(0)).c_str());
   }
 
   const std::string logName = ResultLogName(p.POWER);

@@ -111,7 +111,7 @@ TEST_F(Reports, StatusOfAStoppedAndARunningSearch) {
            "Power: 4\nSearch: not running\n",
            "Iteration: 0 of 100 at MaxBase 10 (0%); 20 steps and 2000 iterations left to END\n",
            "Speed: 10 iterations per hour in the last run (5 iterations from ",
-           "Store: 1 solutions in DATA4.BIN",
+           "Store: 1 solution in DATA4.BIN",
            "  Weight 1, pass 1: average terms 2.0 (from 2 to 2)\n",
            "Warning: 10 of the 20 steps left draw nothing, as WorkTerms exceeds MaxBase there: 20 "
            "bases at MaxBase 10 (WORKTERMS=0",
