@@ -13,10 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class Reports : public FolderTest {
  protected:
   Outcome Run(const std::vector<std::string>& args) {
