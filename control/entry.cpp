@@ -65,6 +65,16 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
+// Reads the whole number that follows the option at argv[i], moving i onto
+// it. Returns -1 when it is good, else the exit status of its refusal.
+int OptionNumber(int argc, char** argv, int& i, uint64_t largest, uint64_t& value) {
+  const std::string option = argv[i];
+  const char* text = i + 1 < argc ? argv[++i] : nullptr;
+  if (ParseWhole(text, largest, value)) return -1;
+  return UsageError(option + " needs a whole number from 0 to " + std::to_string(largest) +
+                    ", not \"" + std::string(text == nullptr ? "" : text) + "\"\n");
+}
+
 // Returns -1 when the line is good, else the exit status of its refusal.
 int ParseCommandLine(int argc, char** argv, CommandLine& line) {
   bool haveCommand = false;
@@ -75,21 +85,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
     } else if (std::strcmp(arg, "--version") == 0) {
       line.version = true;
     } else if (std::strcmp(arg, "--seed") == 0) {
-      const char* value = i + 1 < argc ? argv[++i] : nullptr;
       uint64_t seed = 0;
-      if (!ParseWhole(value, UINT32_MAX, seed)) {
-        return UsageError("--seed needs a whole number from 0 to 4294967295, not \"" +
-                          std::string(value == nullptr ? "" : value) + "\"\n");
-      }
+      if (int status = OptionNumber(argc, argv, i, UINT32_MAX, seed); status >= 0) return status;
       line.seed = static_cast<uint32_t>(seed);
       line.haveSeed = true;
     } else if (std::strcmp(arg, "--power") == 0) {
-      const char* value = i + 1 < argc ? argv[++i] : nullptr;
       uint64_t power = 0;
-      if (!ParseWhole(value, INT32_MAX, power)) {
-        return UsageError("--power needs a whole number from 0 to 2147483647, not \"" +
-                          std::string(value == nullptr ? "" : value) + "\"\n");
-      }
+      if (int status = OptionNumber(argc, argv, i, INT32_MAX, power); status >= 0) return status;
       line.power = static_cast<int32_t>(power);
     } else if (std::strcmp(arg, "--svg") == 0) {
       const char* value = i + 1 < argc ? argv[++i] : nullptr;
