@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "control/exported.hpp"
 #include "control/fatal_error.hpp"
@@ -16,6 +17,8 @@
 #include "control/signals.hpp"
 #include "control/usage.hpp"
 #include "quorvex.h"
+#include "report/best_report.hpp"
+#include "report/status_report.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
@@ -24,13 +27,15 @@ namespace quorvex {
 
 namespace {
 
-enum class Command { Search, Extract, Verify };
+enum class Command { Search, Extract, Verify, Best, Status };
 
 struct CommandLine {
   Command command = Command::Search;
   bool haveSeed = false;
   uint32_t seed = 0;
-  int32_t threads = 1;
+  int32_t threads = 1;  // --threads
+  int32_t power = -1;   // --power; -1: PARAMS.INI's
+  std::string svg;      // --svg
   bool help = false;
   bool version = false;
 };
@@ -44,24 +49,35 @@ bool EqualsIgnoringCase(const char* text, const char* word) {
   return *text == '\0';
 }
 
-constexpr int32_t kMostThreads = 1024;
+constexpr uint64_t kMostThreads = 1024;
 
-// A decimal from `least` to `most`, nothing else.
-bool ParseWhole(const char* text, uint64_t least, uint64_t most, uint64_t& value) {
+// A decimal from `least` to `largest`, nothing else.
+bool ParseWhole(const char* text, uint64_t least, uint64_t largest, uint64_t& value) {
   if (text == nullptr || *text == '\0') return false;
   value = 0;
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c < '0' || *c > '9') return false;
     value = value * 10 + static_cast<uint64_t>(*c - '0');
-    if (value > most) return false;
+    if (value > largest) return false;
   }
   return value >= least;
 }
 
-int UsageError(const char* message, const char* argument) {
-  std::fprintf(stderr, message, argument);
+int UsageError(const std::string& message) {
+  std::fputs(message.c_str(), stderr);
   std::fputs(kUsageText, stderr);
   return 2;
+}
+
+// Reads the whole number that follows the option at argv[i], moving i onto
+// it. Returns -1 when it is good, else the exit status of its refusal.
+int OptionNumber(int argc, char** argv, int& i, uint64_t least, uint64_t largest, uint64_t& value) {
+  const std::string option = argv[i];
+  const char* text = i + 1 < argc ? argv[++i] : nullptr;
+  if (ParseWhole(text, least, largest, value)) return -1;
+  return UsageError(option + " needs a whole number from " + std::to_string(least) + " to " +
+                    std::to_string(largest) + ", not \"" +
+                    std::string(text == nullptr ? "" : text) + "\"\n");
 }
 
 // Returns -1 when the line is good, else the exit status of its refusal.
@@ -74,30 +90,37 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
     } else if (std::strcmp(arg, "--version") == 0) {
       line.version = true;
     } else if (std::strcmp(arg, "--seed") == 0) {
-      const char* text = i + 1 < argc ? argv[++i] : nullptr;
-      uint64_t value = 0;
-      if (!ParseWhole(text, 0, UINT32_MAX, value)) {
-        return UsageError("--seed needs a whole number from 0 to 4294967295, not \"%s\"\n",
-                          text == nullptr ? "" : text);
-      }
-      line.seed = static_cast<uint32_t>(value);
+      uint64_t seed = 0;
+      if (int status = OptionNumber(argc, argv, i, 0, UINT32_MAX, seed); status >= 0) return status;
+      line.seed = static_cast<uint32_t>(seed);
       line.haveSeed = true;
     } else if (std::strcmp(arg, "--threads") == 0 || std::strcmp(arg, "-j") == 0) {
-      const char* text = i + 1 < argc ? argv[++i] : nullptr;
-      uint64_t value = 0;
-      if (!ParseWhole(text, 1, kMostThreads, value)) {
-        return UsageError("--threads needs a whole number from 1 to 1024, not \"%s\"\n",
-                          text == nullptr ? "" : text);
+      uint64_t threads = 0;
+      if (int status = OptionNumber(argc, argv, i, 1, kMostThreads, threads); status >= 0) {
+        return status;
       }
-      line.threads = static_cast<int32_t>(value);
+      line.threads = static_cast<int32_t>(threads);
+    } else if (std::strcmp(arg, "--power") == 0) {
+      uint64_t power = 0;
+      if (int status = OptionNumber(argc, argv, i, 0, INT32_MAX, power); status >= 0) return status;
+      line.power = static_cast<int32_t>(power);
+    } else if (std::strcmp(arg, "--svg") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      if (value == nullptr || *value == '\0') return UsageError("--svg needs a file name\n");
+      line.svg = value;
     } else if (arg[0] == '-') {
-      return UsageError("Unknown option %s\n", arg);
+      return UsageError("Unknown option " + std::string(arg) + "\n");
     } else if (!haveCommand) {
       // Only the first word counts; any further word is ignored.
       haveCommand = true;
       if (EqualsIgnoringCase(arg, "extract")) line.command = Command::Extract;
       if (EqualsIgnoringCase(arg, "verify")) line.command = Command::Verify;
+      if (EqualsIgnoringCase(arg, "best")) line.command = Command::Best;
+      if (EqualsIgnoringCase(arg, "status")) line.command = Command::Status;
     }
+  }
+  if ((line.power >= 0 || !line.svg.empty()) && line.command != Command::Best) {
+    return UsageError("--power and --svg go with best only\n");
   }
   return -1;
 }
@@ -126,6 +149,11 @@ int ProgramEntry(int argc, char** argv) {
     std::fputs(kVersionText, stdout);
     return Finish(0);
   }
+
+  // The reports only read the folder and print nothing else, so that their
+  // output can be kept or published as it is.
+  if (line.command == Command::Best) return Finish(BestReport(line.power, line.svg));
+  if (line.command == Command::Status) return Finish(StatusReport());
 
   std::printf("Quorvex beta 10\n");
   gRun.StopRequested = 0;

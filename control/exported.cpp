@@ -37,11 +37,10 @@ int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t 
     std::printf("blockSize %d is below 2\n", blockSize);
     return 0;
   }
-  if (workTerms == 0) {
-    workTerms = maxBase > blockSize ? maxBase : blockSize;
-    if (workTerms > kMaxWorkTerms) workTerms = kMaxWorkTerms;
-  }
-  return SearchIteration(power, maxBase, blockSize, workTerms) ? 1 : -1;
+  return SearchIteration(power, maxBase, blockSize,
+                         IterationWorkTerms(workTerms, maxBase, blockSize))
+             ? 1
+             : -1;
 }
 
 }  // namespace quorvex

@@ -26,4 +26,17 @@ bool LockWorkingFolder() {
   return true;
 }
 
+FolderLockState ProbeWorkingFolderLock() {
+  int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return FolderLockState::Unknown;
+  // A shared lock cannot take anything from a search's exclusive one; it is
+  // dropped at once, so only a search starting in that instant could notice it.
+  FolderLockState state = FolderLockState::Free;
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    state = errno == EWOULDBLOCK ? FolderLockState::Held : FolderLockState::Unknown;
+  }
+  ::close(fd);  // closing drops the shared lock
+  return state;
+}
+
 }  // namespace quorvex

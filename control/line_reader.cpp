@@ -6,7 +6,7 @@ namespace quorvex {
 
 LineState gLine;
 
-int32_t LineReader(std::FILE* file, int32_t limit) {
+int32_t TryLineReader(std::FILE* file, int32_t limit) {
   if (limit > kLineLimit) {
     std::printf("Error buffer\n");
     ExitProcess(1);
@@ -22,22 +22,38 @@ int32_t LineReader(std::FILE* file, int32_t limit) {
     if (c == '\n') break;
     if (c == '\r' || c == 26) continue;
     if (stored >= limit) {
-      std::printf("Buffer too short A %d,%d\n", stored, limit);
-      // Printed as a C string: an embedded NUL ends it, as it would in the line's own text.
-      std::printf("%.*s\n", static_cast<int>(stored), gLine.LineBuffer);
-      ExitProcess(1);
+      gLine.tooLongWithMore = true;
+      return kLineTooLong;
     }
     gLine.LineBuffer[stored++] = static_cast<char>(c);
   }
   if (stored == limit) {
-    std::printf("Buffer too short B %d,%d\n", stored, limit);
-    ExitProcess(1);
+    gLine.tooLongWithMore = false;
+    return kLineTooLong;
   }
   gLine.LineBuffer[stored] = '\0';
   gLine.LineCursor = gLine.LineBuffer;
   gLine.endedAtEof = endedByEof;
   if (stored == 0 && endedByEof) return -1;
   return stored;
+}
+
+void StopAtLongLine(int32_t limit) {
+  // The refused line always holds exactly limit characters.
+  if (gLine.tooLongWithMore) {
+    std::printf("Buffer too short A %d,%d\n", limit, limit);
+    // Printed as a C string: an embedded NUL ends it, as it would in the line's own text.
+    std::printf("%.*s\n", static_cast<int>(limit), gLine.LineBuffer);
+  } else {
+    std::printf("Buffer too short B %d,%d\n", limit, limit);
+  }
+  ExitProcess(1);
+}
+
+int32_t LineReader(std::FILE* file, int32_t limit) {
+  const int32_t length = TryLineReader(file, limit);
+  if (length == kLineTooLong) StopAtLongLine(limit);
+  return length;
 }
 
 int32_t ReadDecimal() {

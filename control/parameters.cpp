@@ -54,8 +54,7 @@ size_t MatchKey(const char* line, const char* key) {
 
 // MaxBase indexes the base pool and WorkTerms the per-iteration tables, so
 // values beyond them are refused before a search can reach those tables.
-void CheckLimits() {
-  const Parameters& p = gParams;
+std::string LimitFailure(const Parameters& p) {
   struct Upper {
     const char* key;
     int32_t value;
@@ -65,47 +64,75 @@ void CheckLimits() {
                           {"END", p.END, kBasePoolSize},
                           {"WORKTERMS", p.WORKTERMS, kMaxWorkTerms},
                           {"RESTART", p.RESTART, kBasePoolSize}};
-  if (p.BLOCKSIZE < 2) FatalErrorF("BLOCKSIZE=%d is below its limit 2\n", p.BLOCKSIZE);
-  for (const Upper& u : uppers) {
-    if (u.value > u.limit) FatalErrorF("%s=%d is above its limit %d\n", u.key, u.value, u.limit);
+  char message[128];
+  if (p.BLOCKSIZE < 2) {
+    std::snprintf(message, sizeof message, "BLOCKSIZE=%d is below its limit 2\n", p.BLOCKSIZE);
+    return message;
   }
+  for (const Upper& u : uppers) {
+    if (u.value > u.limit) {
+      std::snprintf(message, sizeof message, "%s=%d is above its limit %d\n", u.key, u.value,
+                    u.limit);
+      return message;
+    }
+  }
+  return {};
 }
 
 }  // namespace
 
-int32_t LoadParameters() {
+FileReading ReadParameters(Parameters& out) {
+  FileReading reading;
   std::FILE* file = std::fopen(kParamsFile, "r");
   if (file == nullptr) {
-    std::printf("No %s file\n", kParamsFile);
-    return 1;
+    reading.missing = true;
+    return reading;
   }
-  gParams = Parameters{};
-  while (LineReader(file, kLineLimit) >= 0) {
+  out = Parameters{};
+  int32_t length;
+  while ((length = TryLineReader(file, kLineLimit)) >= 0) {
+    ++reading.line;
     const char* line = gLine.LineBuffer;
     if (line[0] == ';' || line[0] == '\0') continue;
     const KeyEntry* found = nullptr;
-    size_t length = 0;
+    size_t keyLength = 0;
     for (const KeyEntry& entry : kKeys) {
-      length = MatchKey(line, entry.key);
-      if (length != 0) {
+      keyLength = MatchKey(line, entry.key);
+      if (keyLength != 0) {
         found = &entry;
         break;
       }
     }
     if (found == nullptr) {
-      std::fclose(file);
-      FatalError("Bad parameter\n");
+      reading.failure = "Bad parameter\n";
+      break;
     }
-    gLine.LineCursor = line + length;
-    gParams.*(found->value) = ReadDecimal();
+    gLine.LineCursor = line + keyLength;
+    out.*(found->value) = ReadDecimal();
   }
   std::fclose(file);
-  const Parameters& p = gParams;
-  if (p.POWER < 0 || p.START < 0 || p.END < 0 || p.BLOCKSIZE < 0 || p.WORKTERMS < 0 ||
-      p.ITERATIONS < 0) {
-    FatalError("Missing parameter\n");
+  if (length == kLineTooLong) reading.RefuseLongLine();
+  if (!reading.failure.empty()) return reading;
+  reading.line = 0;  // what follows concerns the whole file
+  if (out.POWER < 0 || out.START < 0 || out.END < 0 || out.BLOCKSIZE < 0 || out.WORKTERMS < 0 ||
+      out.ITERATIONS < 0) {
+    reading.failure = "Missing parameter\n";
+  } else {
+    reading.failure = LimitFailure(out);
   }
-  CheckLimits();
+  return reading;
+}
+
+int32_t LoadParameters() {
+  Parameters read;
+  FileReading reading = ReadParameters(read);
+  if (reading.missing) {
+    std::printf("No %s file\n", kParamsFile);
+    return 1;
+  }
+  if (reading.longLine) StopAtLongLine(kLineLimit);
+  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  gParams = read;
   return 0;
 }
 

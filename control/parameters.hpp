@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "control/file_reading.hpp"
+
 namespace quorvex {
 
 // The fifteen PARAMS.INI variables, named after their keys.
@@ -25,6 +27,12 @@ struct Parameters {
 extern Parameters gParams;
 
 constexpr const char* kParamsFile = "PARAMS.INI";
+
+// Reads PARAMS.INI into `out` without ending the process on a bad file, for
+// the commands that only look at a folder. The failure is a refused line, a
+// missing key or a value beyond its limit. `out` is left alone when the file
+// is missing.
+FileReading ReadParameters(Parameters& out);
 
 // Reads PARAMS.INI. Returns 1 when it cannot be opened, 0 when loaded; bad or
 // missing keys and values the engine cannot hold end the process.

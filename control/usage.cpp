@@ -4,6 +4,8 @@ namespace quorvex {
 
 const char* const kUsageText =
     "Usage: quorvex [extract|verify] [--seed N] [--threads N]\n"
+    "       quorvex best [--power K] [--svg FILE]\n"
+    "       quorvex status\n"
     "\n"
     "Searches for equal sums of like powers a1^k+...+am^k = b1^k+...+bn^k with as\n"
     "few powers as possible, by lattice reduction, in the current folder.\n"
@@ -11,8 +13,14 @@ const char* const kUsageText =
     "  (none)     search, resuming where the last run stopped\n"
     "  extract    list the stored solutions and end\n"
     "  verify     check every stored and logged solution exactly\n"
+    "  best       print the fewest right powers n known for each left count m, with\n"
+    "             a witness, and whether the search found it or DATABASE.TXT gave it\n"
+    "  status     tell where the run in this folder stands: MaxBase, speed, store,\n"
+    "             last improvements (best and status only read, beside a search too)\n"
     "  --seed N   seed the random draws with N (0..4294967295) instead of the clock\n"
     "  -j, --threads N  search with N workers at once (1..1024, default 1)\n"
+    "  --power K  best: for power K instead of the POWER of PARAMS.INI\n"
+    "  --svg FILE best: draw the table as an SVG picture in FILE instead\n"
     "  --help     show this text;  --version  show the version\n"
     "\n"
     "Files: PARAMS.INI (parameters and progress, rewritten as the run goes),\n"

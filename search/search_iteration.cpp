@@ -5,6 +5,7 @@
 #include <NTL/LLL.h>
 #include <NTL/mat_ZZ.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -106,6 +107,11 @@ double SecondsSince(Clock::time_point start) {
 }
 
 }  // namespace
+
+int32_t IterationWorkTerms(int32_t workTerms, int32_t maxBase, int32_t blockSize) {
+  if (workTerms != 0) return workTerms;
+  return std::min(std::max(maxBase, blockSize), kMaxWorkTerms);
+}
 
 int32_t RandomBelow(int32_t a) {
   // 64-bit product: rand() * a overflows 32 bits for a above 65536.

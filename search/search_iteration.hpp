@@ -30,6 +30,11 @@ struct SearchTiming {
 };
 extern thread_local SearchTiming gSearchTiming;
 
+// The bases an iteration draws for the WORKTERMS parameter: 0 means the
+// larger of MaxBase and the block size, at most kMaxWorkTerms. An iteration
+// whose count exceeds MaxBase draws nothing.
+int32_t IterationWorkTerms(int32_t workTerms, int32_t maxBase, int32_t blockSize);
+
 // One randomised search: draw and print the bases, reduce the lattice, extract
 // the relations, then shorten and harvest them into the store. Returns false
 // when a stop cut it short; the store then holds what the harvest had inserted.

@@ -91,20 +91,24 @@ void KeepDamagedOriginal(const std::string& name) {
   ExitProcess(1);
 }
 
-// Reads one entry into the record. False when the entry is damaged: a term
-// count outside 1..200 or the end of the file inside it. Terms that cannot be
-// part of any solution end the process.
-bool ReadEntry(std::FILE* file, SolutionRecord& record) {
+enum class EntryRead { Read, Damaged, Corrupt };
+
+// Reads one entry into the record. Damaged: a term count outside 1..200 or
+// the end of the file inside the entry. Corrupt: Terms that cannot be part of
+// any solution.
+EntryRead ReadEntry(std::FILE* file, SolutionRecord& record) {
   int32_t termCount = 0;
-  if (!ReadInt32(file, termCount) || termCount <= 0 || termCount > kMaxTerms) return false;
+  if (!ReadInt32(file, termCount) || termCount <= 0 || termCount > kMaxTerms) {
+    return EntryRead::Damaged;
+  }
   int64_t left = 0;
   int64_t right = 0;
   for (int32_t j = 0; j < termCount; ++j) {
     Term& term = record.terms[j];
-    if (!ReadInt32(file, term.base)) return false;
-    if (!ReadInt32(file, term.multiplicity)) return false;
+    if (!ReadInt32(file, term.base)) return EntryRead::Damaged;
+    if (!ReadInt32(file, term.multiplicity)) return EntryRead::Damaged;
     if (term.base <= 0 || term.multiplicity == 0 || term.multiplicity == kSmallestInt32) {
-      FatalError("Corrupted data in the file\n");
+      return EntryRead::Corrupt;
     }
     if (term.multiplicity > 0) {
       left += term.multiplicity;
@@ -114,14 +118,14 @@ bool ReadEntry(std::FILE* file, SolutionRecord& record) {
   }
   // No real solution comes near kMaxPowers powers; the work on a record
   // grows with its powers, and beyond 2^31 - 1 its line could not be read back.
-  if (left + right > kMaxPowers) FatalError("Corrupted data in the file\n");
+  if (left + right > kMaxPowers) return EntryRead::Corrupt;
   record.next = nullptr;
   record.prev = nullptr;
   record.signature = 0;
   record.termCount = termCount;
   record.leftCount = static_cast<int32_t>(left);
   record.rightCount = static_cast<int32_t>(right);
-  return true;
+  return EntryRead::Read;
 }
 
 }  // namespace
@@ -179,38 +183,59 @@ void SaveCheckpoint(int32_t power) {
   if (written != gStore.count) FatalError("Savefile gone wrong\n");
 }
 
+CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress) {
+  CheckpointReading reading;
+  FilePtr file(std::fopen(CheckpointName(power).c_str(), "rb"));
+  if (!file) {
+    reading.missing = true;
+    return reading;
+  }
+  // A negative count cannot have been written; like a count cut short, it
+  // marks the file as damaged.
+  reading.damaged = !ReadInt32(file.get(), reading.total) || reading.total < 0;
+  SolutionRecord record;
+  while (!reading.damaged && reading.read < reading.total) {
+    if (StopNow()) {
+      reading.stopped = true;
+      return reading;
+    }
+    if (showProgress && reading.read % 10 == 0) {
+      Print("%d/%d\r", reading.read, reading.total);
+      FlushConsole();
+    }
+    switch (ReadEntry(file.get(), record)) {
+      case EntryRead::Damaged:
+        reading.damaged = true;
+        continue;
+      case EntryRead::Corrupt:
+        reading.failure = "Corrupted data in the file\n";
+        return reading;
+      case EntryRead::Read:
+        ++reading.read;
+        SortTerms(record);
+        take(record);
+        break;
+    }
+  }
+  return reading;
+}
+
 int32_t LoadCheckpoint(int32_t power) {
   const std::string name = CheckpointName(power);
   gCheckpoint.damaged = false;
-  FilePtr file(std::fopen(name.c_str(), "rb"));
-  if (!file) {
+  CheckpointReading reading = ReadCheckpoint(
+      power, [](SolutionRecord& record) { InsertRecord(record, nullptr, InsertQuiet); }, true);
+  if (reading.missing) {
     Print("No %s file\n", name.c_str());
     return 0;
   }
-  int32_t total = 0;
-  // A negative count cannot have been written; like a count cut short, it
-  // marks the file as damaged.
-  bool damaged = !ReadInt32(file.get(), total) || total < 0;
-  SolutionRecord record;
-  for (int32_t i = 0; !damaged && i < total; ++i) {
-    if (StopNow()) return 1;
-    if (i % 10 == 0) {
-      Print("%d/%d\r", i, total);
-      FlushConsole();
-    }
-    if (!ReadEntry(file.get(), record)) {
-      damaged = true;
-      break;
-    }
-    SortTerms(record);
-    InsertRecord(record, nullptr, InsertQuiet);
-  }
-  if (damaged) {
+  if (reading.stopped) return 1;
+  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  if (reading.damaged) {
     Print("Corrupted bin file, continuing\n");
     gCheckpoint.damaged = true;
     gCheckpoint.damagedPower = power;
   }
-  file.reset();
   Print("%s loaded\n", name.c_str());
   return 0;
 }

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "control/file_reading.hpp"
+#include "store/solution_record.hpp"
+
 namespace quorvex {
 
 // What the last LoadCheckpoint found out about the file it read.
@@ -20,6 +23,15 @@ std::string CheckpointName(int32_t power);
 // Writes the whole store to DATA<k>.BIN atomically; a failed write ends the
 // process with "Cannot write DATA<k>.BIN" and status 1.
 void SaveCheckpoint(int32_t power);
+struct CheckpointReading : FileReading {
+  int32_t total = 0;     // entries the file says it holds
+  int32_t read = 0;      // entries handed over
+  bool damaged = false;  // a bad term count or the end of the file came before `total`
+};
+// Hands every entry of DATA<k>.BIN to `take`, printing the loader's progress
+// lines when asked. Stops at a damaged entry (the ones before it are handed
+// over) and at one whose Terms no solution can have (`failure`).
+CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress);
 // Reads DATA<k>.BIN into the store (quietly). Returns 0, or 1 when a stop cut
 // the reading short.
 int32_t LoadCheckpoint(int32_t power);

@@ -68,8 +68,7 @@ LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
     failure = "Bad number of terms\n";
   } else if (failure = StorableRefusal(parsed, name.c_str()); !failure.empty()) {
     return LineKind::Refused;
-  } else if (unterminated &&
-             !IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) {
+  } else if (unterminated && !IdentityHolds(parsed.terms, parsed.count, power)) {
     failure = "False identity\n";
   } else {
     return LineKind::Solution;
@@ -166,37 +165,60 @@ void LogSolution(const SolutionRecord& record) {
   if (!written) FatalErrorF("Cannot write %s\n", name.c_str());
 }
 
-int32_t LoadResultLog(int32_t power) {
+ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take) {
+  ResultLogReading reading;
   const std::string name = ResultLogName(power);
   FilePtr file(std::fopen(name.c_str(), "rt"));
   if (!file) {
-    Print("No %s file\n", name.c_str());
-    return 0;
+    reading.missing = true;
+    return reading;
   }
   ParsedSolution parsed;
   SolutionRecord record;
-  std::string failure;
-  while (LineReader(file.get(), kLineLimit) >= 0) {
-    if (StopNow()) return 1;
-    switch (JudgeLogLine(power, name, gLine.endedAtEof, parsed, failure)) {
+  int32_t length;
+  while ((length = TryLineReader(file.get(), kLineLimit)) >= 0) {
+    if (StopNow()) {
+      reading.stopped = true;
+      return reading;
+    }
+    ++reading.line;
+    switch (JudgeLogLine(power, name, gLine.endedAtEof, parsed, reading.failure)) {
       case LineKind::Ignored:
         continue;
       case LineKind::Refused:
         if (gLine.endedAtEof) {
           // Only the last line can lack its line end: an append cut off by a
-          // crash. Everything before it is intact, so the start goes on.
-          Print("Skipping the torn last line of %s: %s\n", name.c_str(), gLine.LineBuffer);
+          // crash. Everything before it is intact, so the reading goes on.
+          reading.tornLine = gLine.LineBuffer;
+          reading.failure.clear();
           continue;
         }
-        file.reset();
-        FatalError(failure.c_str());
+        return reading;
       case LineKind::Solution:
         FillRecord(parsed, record);
         SortTerms(record);
-        InsertRecord(record, nullptr, InsertQuiet);
+        take(record);
         break;
     }
   }
+  if (length == kLineTooLong) reading.RefuseLongLine();
+  return reading;
+}
+
+int32_t LoadResultLog(int32_t power) {
+  ResultLogReading reading = ReadResultLog(
+      power, [](SolutionRecord& record) { InsertRecord(record, nullptr, InsertQuiet); });
+  const std::string name = ResultLogName(power);
+  if (reading.missing) {
+    Print("No %s file\n", name.c_str());
+    return 0;
+  }
+  if (reading.stopped) return 1;
+  if (!reading.tornLine.empty()) {
+    Print("Skipping the torn last line of %s: %s\n", name.c_str(), reading.tornLine.c_str());
+  }
+  if (reading.longLine) StopAtLongLine(kLineLimit);
+  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "control/file_reading.hpp"
 #include "store/solution_record.hpp"
 
 namespace quorvex {
@@ -16,8 +17,16 @@ std::string ResultLogName(int32_t power);
 // written the line is still printed, then the process ends with
 // "Cannot write DATA<k>.TXT" (status 1).
 void LogSolution(const SolutionRecord& record);
-// Reads DATA<k>.TXT into the store (quietly). Returns 0, or 1 when a stop
-// cut the reading short. A last line without
+struct ResultLogReading : FileReading {
+  std::string tornLine;  // a last line without line end that was skipped as torn
+};
+// Hands every solution of DATA<k>.TXT for the power to `take`, with the line
+// still in LineBuffer, and stops at the first line the loader refuses. A last
+// line without line end that cannot be read, or does not hold as an identity,
+// is taken for a line torn by a crash and skipped.
+ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take);
+// Reads DATA<k>.TXT into the store (quietly). Returns 0, or 1 when a stop cut
+// the reading short. A last line without
 // line end that cannot be read, or does not hold as an identity, is taken for
 // a line torn by a crash and skipped with a message.
 int32_t LoadResultLog(int32_t power);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace quorvex {
 
@@ -29,6 +30,10 @@ struct SolutionRecord {
   int32_t termCount;   // 0 marks a free store slot
   Term terms[kMaxTerms];
 };
+
+// Takes each solution a file reader finds: counts from the file, Terms
+// sorted by SortTerms, not yet canonical. It may change the record.
+using SolutionSink = std::function<void(SolutionRecord&)>;
 
 // Counts both sides and puts the side with fewer powers on the left.
 void OrientRecord(SolutionRecord& record);

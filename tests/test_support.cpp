@@ -77,6 +77,14 @@ bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+std::string Int32Bytes(const std::vector<int32_t>& values) {
+  std::string bytes;
+  for (uint32_t v : values) {
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(v >> shift);
+  }
+  return bytes;
+}
+
 SolutionRecord MakeRecord(const std::vector<Term>& terms, int32_t m, int32_t n) {
   SolutionRecord r{};
   int64_t left = 0, right = 0;

@@ -34,6 +34,11 @@ class FolderTest : public ::testing::Test {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+// The values as 32-bit little-endian integers, as the checkpoint holds them.
+std::string Int32Bytes(const std::vector<int32_t>& values);
 
 // Runs `fn` with stdout captured; returns what it printed. When the engine
 // ends the process inside, `exitStatus` receives the status (else -1).

@@ -20,10 +20,6 @@ using namespace testing_support;
 const std::string kParams = "POWER=4\nSTART=10\nEND=11\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=0\n";
 const std::string kBanner = "Quorvex beta 10\n";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class Program : public FolderTest {
  protected:
   Outcome Run(const std::vector<std::string>& args) {

@@ -11,26 +11,18 @@ namespace {
 using namespace testing_support;
 class Checkpoint : public FolderTest {};
 
-std::string Bytes(std::vector<int32_t> values) {
-  std::string bytes;
-  for (uint32_t v : values) {
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(v >> shift);
-  }
-  return bytes;
-}
-
 // `count` distinct entries (i + 2, +1), (1, -(1 + i % cycle)).
 std::string Entries(int32_t count, int32_t cycle) {
   std::vector<int32_t> values{count};
   for (int32_t i = 0; i < count; ++i) values.insert(values.end(), {2, i + 2, 1, 1, -1 - i % cycle});
-  return Bytes(values);
+  return Int32Bytes(values);
 }
 
 TEST_F(Checkpoint, ExampleFileByteForByteAndBack) {
   SolutionRecord r = MakeRecord({{5, 1}, {4, -1}, {3, -1}});
   InsertRecord(r, nullptr, InsertQuiet);
   SaveCheckpoint(2);
-  EXPECT_EQ(ReadFile("DATA2.BIN"), Bytes({1, 3, 5, 1, 4, -1, 3, -1}));
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({1, 3, 5, 1, 4, -1, 3, -1}));
   ResetStore();
   EXPECT_EQ(CaptureOutput([] { LoadCheckpoint(2); }), "0/1\rDATA2.BIN loaded\n");
   const SolutionRecord& s = gStore.slots[0];
@@ -40,7 +32,7 @@ TEST_F(Checkpoint, ExampleFileByteForByteAndBack) {
 
   ResetStore();
   SaveCheckpoint(2);
-  EXPECT_EQ(ReadFile("DATA2.BIN"), Bytes({0}));
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({0}));
   EXPECT_EQ(CaptureOutput([] { LoadCheckpoint(2); }), "DATA2.BIN loaded\n");
   EXPECT_EQ(gStore.count, 0);
 }
@@ -61,12 +53,14 @@ TEST_F(Checkpoint, ProgressAndLoadingThroughEviction) {
 }
 
 TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
-  const std::string head = Bytes({3, 2, 7, 1, 6, -1});  // R = 3, one whole entry
+  const std::string head = Int32Bytes({3, 2, 7, 1, 6, -1});  // R = 3, one whole entry
   // A sound entry follows each bad count: reading on would load it.
-  const std::string next = Bytes({2, 9, 1, 8, -1}), many = Bytes(std::vector<int32_t>(402, 1));
-  const std::string damaged[] = {head + Bytes({0}) + next, head + Bytes({-1}) + next,
-                                 head + Bytes({201}) + many + next, head + Bytes({2, 9, 1, 8}),
-                                 head + Bytes({1}).substr(0, 2)};
+  const std::string next = Int32Bytes({2, 9, 1, 8, -1}),
+                    many = Int32Bytes(std::vector<int32_t>(402, 1));
+  const std::string damaged[] = {head + Int32Bytes({0}) + next, head + Int32Bytes({-1}) + next,
+                                 head + Int32Bytes({201}) + many + next,
+                                 head + Int32Bytes({2, 9, 1, 8}),
+                                 head + Int32Bytes({1}).substr(0, 2)};
   for (int i = 0; i < 5; ++i) {
     ResetStore();
     WriteFile("DATA4.BIN", damaged[i]);
@@ -77,7 +71,7 @@ TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
     const std::string bad = i == 0 ? "DATA4.BIN.bad" : "DATA4.BIN.bad." + std::to_string(i);
     EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "Damaged DATA4.BIN kept as " + bad + "\n");
     EXPECT_EQ(ReadFile(bad), damaged[i]);
-    EXPECT_EQ(ReadFile("DATA4.BIN"), Bytes({1, 2, 7, 1, 6, -1}));
+    EXPECT_EQ(ReadFile("DATA4.BIN"), Int32Bytes({1, 2, 7, 1, 6, -1}));
   }
   CaptureOutput([] { LoadCheckpoint(4); });  // a sound file is replaced without a copy
   EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "");
@@ -96,7 +90,7 @@ TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
                                           // Each side fits, m + n does not.
                                           {1, 2, 7, 3, 6, -2147483645}};
   for (const auto& entry : entries) {
-    WriteFile("DATA4.BIN", Bytes(entry));
+    WriteFile("DATA4.BIN", Int32Bytes(entry));
     EXPECT_EQ(Ended([] { LoadCheckpoint(4); }),
               Outcome("0/1\rError: Corrupted data in the file\n\n", 1));
   }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvex {
+
+// How reading one of the folder's files ended. The start-up loaders turn it
+// into their messages and stops, the reports into theirs.
+struct FileReading {
+  bool missing = false;   // it could not be opened; nothing was read
+  std::string failure;    // what stopped the reading, as the loaders' fatal message
+  bool longLine = false;  // the damage is a line of kLineLimit characters or more
+  int32_t line = 0;       // text files: the number of the last line read
+  bool stopped = false;   // a stop cut the reading short
+
+  // The line after the last one read was too long for TryLineReader.
+  void RefuseLongLine() {
+    ++line;
+    longLine = true;
+    failure = "Line too long\n";
+  }
+};
+
+}  // namespace quorvex
