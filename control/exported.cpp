@@ -3,6 +3,7 @@
 #include "control/exported.hpp"
 #include "control/run_state.hpp"
 #include "quorvex.h"
+#include "search/random.hpp"
 #include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
 #include "store/checkpoint.hpp"
@@ -44,6 +45,10 @@ int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t 
 }
 
 }  // namespace quorvex
+
+extern "C" void SeedRandom(uint32_t seed) {
+  quorvex::SeedRandom(seed);
+}
 
 extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,
                                        int32_t workTerms) {

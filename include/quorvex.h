@@ -2,9 +2,14 @@
  *
  * A host calls Init(k) once (again to start over), then ComputeOneIteration
  * as often as it likes with the same k. Neither function seeds the random
- * generator. Both work on files in the current directory: DATABASE.TXT,
- * DATA<k>.TXT and DATA<k>.BIN are read by Init, DATA<k>.TXT is appended to
- * whenever the best-size table improves. */
+ * generator: a host that wants draws of its own calls SeedRandom first, or
+ * every process draws the same bases. The functions work on files in the
+ * current directory: DATABASE.TXT, DATA<k>.TXT and DATA<k>.BIN are read by
+ * Init, DATA<k>.TXT is appended to whenever the best-size table improves.
+ *
+ * The library keeps one search per process, in global state: it is not
+ * reentrant. Call all three functions from one thread (the generator belongs
+ * to the thread that seeds it). */
 #ifndef QUORVEX_H
 #define QUORVEX_H
 
@@ -18,6 +23,10 @@ extern "C" {
 
 /* Prepares the store for power k. Returns 0 when the store is ready. */
 QUORVEX_EXPORT int32_t Init(int32_t power);
+
+/* Seeds the random generator of the calling thread (its state before any
+ * seeding is 1). */
+QUORVEX_EXPORT void SeedRandom(uint32_t seed);
 
 /* Runs one search iteration. workTerms 0 means the larger of maxBase and
  * blockSize, capped at 200. Returns 1, or 0 when an argument is outside what

@@ -75,7 +75,7 @@ void PrintDigests() {
 }
 
 int Search(int iterations, uint32_t seed) {
-  SeedRandom(seed);
+  quorvex::SeedRandom(seed);
   gSearchTiming = SearchTiming{};
   Clock::time_point start = Clock::now();
   {
@@ -97,7 +97,7 @@ int Search(int iterations, uint32_t seed) {
 int Cross(uint32_t seed) {
   gParams.WEIGHT = 1;
   gParams.NEMBPASS = 1;
-  SeedRandom(seed);
+  quorvex::SeedRandom(seed);
   Clock::time_point start = Clock::now();
   {
     ConsoleToFile console("console.txt");
