@@ -5,6 +5,8 @@
 # as it was, with no temporary file behind. Needs root for a small tmpfs.
 set -euo pipefail
 program=$(realpath "$1")
+# The search runs with this many workers (a second argument; 1 by default).
+threads=${2:-1}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/files.bash"
 
@@ -27,7 +29,7 @@ page=$(getconf PAGESIZE)
 # A store of a few hundred solutions from a short seeded run on a normal disk.
 mkdir "$work/seed"
 write_params "$work/seed" END=41 ITERATIONS=3
-(cd "$work/seed" && "$program" --seed 5 >"$work/seed.out" 2>&1) || fail "seed run failed"
+(cd "$work/seed" && "$program" --threads "$threads" --seed 5 >"$work/seed.out" 2>&1) || fail "seed run failed"
 [ "$(stat -c %s "$work/seed/DATA4.BIN")" -gt "$page" ] || fail "seed checkpoint smaller than a page"
 
 # Fills the disk to the last page, then frees `free` pages again.
@@ -42,7 +44,7 @@ expect_refused() { # case message
   rm -rf "$work/before"
   cp -a "$disk/run" "$work/before"
   status=0
-  (cd "$disk/run" && "$program" --seed 11 >"$work/$1.out" 2>&1) || status=$?
+  (cd "$disk/run" && "$program" --threads "$threads" --seed 11 >"$work/$1.out" 2>&1) || status=$?
   [ "$status" = 1 ] || fail "$1: status $status, not 1: $(tail -c 400 "$work/$1.out")"
   grep -qF "$2" "$work/$1.out" || fail "$1: no \"$2\": $(tail -c 400 "$work/$1.out")"
   for file in "$work/before"/*; do

@@ -9,6 +9,8 @@
 # the next append.
 set -euo pipefail
 program=$(realpath "$1")
+# The search runs with this many workers (a second argument; 1 by default).
+threads=${2:-1}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/files.bash"
 
@@ -58,7 +60,7 @@ started=$SECONDS
 for round in $(seq 1 "$kills"); do
   cp "$work/run/DATA4.TXT" "$work/log-before.txt"
   torn_before=0
-  (cd "$work/run" && exec "$program" --seed "$((RANDOM * 7 + round))" </dev/null \
+  (cd "$work/run" && exec "$program" --threads "$threads" --seed "$((RANDOM * 7 + round))" </dev/null \
     >"$work/run.out" 2>&1) &
   pid=$!
   if ((round % 3 == 0)) && ! compgen -G "$work/run/*.tmp" >/dev/null; then
@@ -100,7 +102,8 @@ echo "$kills kills survived in $((SECONDS - started)) s ($in_cross_reduction dur
   "$(wc -l <"$work/run/DATA4.TXT") log lines, $(wc -l <"$work/listed.txt") stored, progress $(progress)"
 
 # A torn last line. A fresh folder makes the run repeatable: with the torn line
-# skipped the store is empty again, so the same seed logs the same lines anew.
+# skipped the store is empty again, so the same seed logs the same lines anew
+# (with one worker: several finish their iterations in no fixed order).
 torn=$work/torn
 mkdir "$torn"
 write_params "$torn" END=41 ITERATIONS=2

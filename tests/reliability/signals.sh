@@ -6,6 +6,8 @@
 # nothing of that and damages no file.
 set -euo pipefail
 program=$(realpath "$1")
+# The search runs with this many workers (a second argument; 1 by default).
+threads=${2:-1}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/files.bash"
 
@@ -21,7 +23,7 @@ trap cleanup EXIT
 # it (four weights, up to three passes each) takes a second or more.
 mkdir "$work/store"
 write_params "$work/store" END=41 ITERATIONS=160 SAVE=160
-(cd "$work/store" && "$program" --seed 3 >"$work/store.out" 2>&1) || fail "store run failed"
+(cd "$work/store" && "$program" --threads "$threads" --seed 3 >"$work/store.out" 2>&1) || fail "store run failed"
 stored=$(checkpoint_solutions 4 "$work/store/DATA4.BIN" | wc -l)
 [ "$stored" -ge 1200 ] || fail "only $stored solutions stored; too few for a long cross-reduction"
 
@@ -32,7 +34,7 @@ stop_during_cross_reduction() { # signal storm(0/1)
   rm -rf "$run"
   cp -a "$work/store" "$run"
   write_params "$run" NEMB=1
-  (cd "$run" && exec "$program" --seed 9 </dev/null >"$work/$1.out" 2>&1) &
+  (cd "$run" && exec "$program" --threads "$threads" --seed 9 </dev/null >"$work/$1.out" 2>&1) &
   pid=$!
   # The first statistics line is written after the first pass at the first of
   # four weights: the cross-reduction is then under way.
