@@ -10,7 +10,7 @@
 #include "control/run_state.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
-#include "search/relation_shortening.hpp"
+#include "search/shorten_against_store.hpp"
 #include "store/solution_store.hpp"
 
 namespace {
@@ -81,8 +81,8 @@ void BM_ShortenAgainstStore(benchmark::State& state) {
   MutedConsole muted;
   size_t next = 0;
   for (auto _ : state) {
-    gHarvest.HarvestCandidate = candidates[next++ % candidates.size()];
-    ShortenAgainstStore();
+    SolutionRecord candidate = candidates[next++ % candidates.size()];
+    ShortenAgainstStore(candidate);
     benchmark::ClobberMemory();
   }
   state.counters["stored"] = gStore.count;
@@ -95,14 +95,12 @@ void BM_CrossReductionPass(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     bool loaded = LoadFullStore();
-    gParams.WEIGHT = 1;
-    gParams.NEMBPASS = 1;
     gRun.StopRequested = 0;
     SeedRandom(1);
     state.ResumeTiming();
     if (!loaded) return ReportUnavailable(state);
     MutedConsole muted;
-    CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS);
+    CrossReductionPass(1, 1);
   }
   state.counters["stored_after"] = gStore.count;
 }

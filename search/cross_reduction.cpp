@@ -9,11 +9,10 @@
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
-#include "search/combination_scan.hpp"
 #include "search/random.hpp"
-#include "search/relation_shortening.hpp"
 #include "store/best_right_table.hpp"
-#include "store/store_index.hpp"
+#include "store/solution_store.hpp"
+#include "store/store_scan.hpp"
 
 namespace quorvex {
 
@@ -68,8 +67,8 @@ PartnerOutcome ImproveAgainstPartner(SolutionRecord& working, const SolutionReco
 
 // The same decisions from the counts alone: a combination is written out only
 // when it would be logged or taken, the only times its Terms are seen.
-PartnerOutcome ImproveAgainstPlainPartner(SolutionRecord& working, int32_t slot,
-                                          SolutionRecord& scratch, float weight, float& score) {
+PartnerOutcome ImproveAgainstCountedPartner(SolutionRecord& working, int32_t slot,
+                                            SolutionRecord& scratch, float weight, float& score) {
   const SolutionRecord& partner = gStore.slots[slot];
   for (int32_t sign : {-1, +1}) {
     CombinationCounts counts = CountCombination(slot, sign);
@@ -92,14 +91,14 @@ PartnerOutcome ImproveAgainstPlainPartner(SolutionRecord& working, int32_t slot,
 // Partners that may matter: with a positive weight a score is at least m + n,
 // so only combinations with fewer powers than the score, or that would be
 // logged, can have an effect. Other weights look at every partner.
-bool LoadForImprovement(const SolutionRecord& working, float weight, float score) {
+void ScanForImprovement(const SolutionRecord& working, float weight, float score) {
   int64_t below = std::numeric_limits<int64_t>::max();
   if (weight > 0) {
     const double limit = std::floor(static_cast<double>(score)) + 1;
     below = limit < 4e18 ? static_cast<int64_t>(limit) : below;
     below = std::max<int64_t>(below, 1);
   }
-  return LoadCandidate(working, below);
+  BeginScan(working, below, 0);
 }
 
 enum class RecordOutcome { Unchanged, Improved, Stopped };
@@ -110,31 +109,28 @@ RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight,
   SolutionRecord scratch;
   bool recordImproved = false;
   bool sweepImproved = true;
-  bool indexed = LoadForImprovement(working, weight, score);
+  ScanForImprovement(working, weight, score);
   while (sweepImproved) {
     sweepImproved = false;
     for (int32_t position = 0; position < kStoreSlots; ++position) {
-      int32_t f = gCross.SlotPermutation[position];
-      if (f == self || (indexed && !gScan.flagged[f])) continue;
-      const SolutionRecord& partner = gStore.slots[f];
-      if (partner.termCount == 0) continue;
+      const int32_t f = gCross.SlotPermutation[position];
+      if (f == self || !ScanOffers(f)) continue;
       for (;;) {
         if (StopNow()) {
-          UnloadCandidate();
+          EndScan();
           return RecordOutcome::Stopped;
         }
-        PartnerOutcome outcome =
-            indexed && gStoreIndex.plain[f]
-                ? ImproveAgainstPlainPartner(working, f, scratch, weight, score)
-                : ImproveAgainstPartner(working, partner, scratch, weight, score);
+        const PartnerOutcome outcome =
+            ScanCounts(f) ? ImproveAgainstCountedPartner(working, f, scratch, weight, score)
+                          : ImproveAgainstPartner(working, gStore.slots[f], scratch, weight, score);
         if (outcome == PartnerOutcome::Next) break;
         sweepImproved = recordImproved = true;
-        UnloadCandidate();
-        indexed = LoadForImprovement(working, weight, score);
+        EndScan();
+        ScanForImprovement(working, weight, score);
       }
     }
   }
-  UnloadCandidate();
+  EndScan();
   return recordImproved ? RecordOutcome::Improved : RecordOutcome::Unchanged;
 }
 

@@ -10,11 +10,10 @@
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
-#include "search/combination_scan.hpp"
 #include "search/search_iteration.hpp"
+#include "search/shorten_against_store.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
-#include "store/store_index.hpp"
 
 namespace quorvex {
 
@@ -182,9 +181,7 @@ bool HarvestRelations(int32_t rowCount, int32_t workTerms) {
     Print("(%d,%d)", candidate.leftCount, candidate.rightCount);
     FlushConsole();
     harvestSum += Size(candidate);
-    const bool finished = gHarvest.shortenAgainstStore != nullptr ? gHarvest.shortenAgainstStore()
-                                                                  : ShortenAgainstStore();
-    if (!finished) {
+    if (!ShortenAgainstStore(candidate)) {
       // The pairs printed so far stay on a line of their own.
       Print("\n");
       return false;
@@ -193,154 +190,6 @@ bool HarvestRelations(int32_t rowCount, int32_t workTerms) {
   Print("\n");
   Print("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
   return true;
-}
-
-namespace {
-
-enum class SlotOutcome { Next, Changed, Stop };
-
-// The candidate against one stored record with both merges written out.
-SlotOutcome ShortenAgainstSlot(SolutionRecord& candidate, const SolutionRecord& stored,
-                               SolutionRecord& scratch) {
-  int32_t difference = CombineTerms(candidate, stored, -1, scratch);
-  if (difference == 0) return SlotOutcome::Stop;  // the candidate is already stored
-  if (difference < kMaxTerms) {
-    EvaluateCandidate(scratch);
-    if (Size(scratch) < Size(candidate)) {
-      candidate = scratch;
-      return SlotOutcome::Changed;
-    }
-  }
-  int32_t sum = CombineTerms(candidate, stored, +1, scratch);
-  if (sum == 0)
-    return SlotOutcome::Stop;  // the candidate is a stored record with its sides exchanged
-  if (sum >= kMaxTerms) return SlotOutcome::Next;
-  EvaluateCandidate(scratch);
-  if (Size(scratch) < Size(candidate)) {
-    candidate = scratch;
-    return SlotOutcome::Changed;
-  }
-  return SlotOutcome::Next;
-}
-
-// The same decisions from the counts alone: a combination is written out only
-// when it would be logged or taken, the only times its Terms are seen.
-SlotOutcome ShortenAgainstPlainSlot(SolutionRecord& candidate, int32_t slot,
-                                    SolutionRecord& scratch) {
-  const SolutionRecord& stored = gStore.slots[slot];
-  for (int32_t sign : {-1, +1}) {
-    CombinationCounts counts = CountCombination(slot, sign);
-    if (counts.terms == 0) return SlotOutcome::Stop;
-    if (TooLong(counts)) {
-      if (sign > 0) return SlotOutcome::Next;
-      continue;
-    }
-    const int64_t m = std::min(counts.positive, counts.negative);
-    const int64_t n = std::max(counts.positive, counts.negative);
-    const bool shorter = m + n < Size(candidate);
-    if (!shorter && !BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n))) continue;
-    CombineTerms(candidate, stored, sign, scratch);
-    EvaluateCandidate(scratch);
-    if (Size(scratch) < Size(candidate)) {
-      candidate = scratch;
-      return SlotOutcome::Changed;
-    }
-  }
-  return SlotOutcome::Next;
-}
-
-// Slots from `from` on that may matter for the candidate: those whose
-// difference or sum is shorter than it or would be logged. The walk never
-// goes back, so earlier slots need no look.
-bool LoadForShortening(const SolutionRecord& candidate, int32_t from) {
-  const int64_t below = std::max<int64_t>(Size(candidate), 1);
-  return LoadCandidateSparse(candidate, below, from);
-}
-
-}  // namespace
-
-bool ShortenAgainstStore() {
-  SolutionRecord& candidate = gHarvest.HarvestCandidate;
-  SolutionRecord scratch;
-  bool indexed = LoadForShortening(candidate, 0);
-  for (int32_t s = 0; s < kStoreSlots; ++s) {
-    if (indexed) {
-      s = NextFlaggedSlot(s);
-      if (s == kStoreSlots) break;
-    }
-    const SolutionRecord& stored = gStore.slots[s];
-    if (stored.termCount == 0) continue;
-    SlotOutcome outcome;
-    do {
-      // Left before the insertion, the store is as it was before this candidate.
-      if (StopNow()) {
-        UnloadCandidate();
-        return false;
-      }
-      if (indexed && gStoreIndex.plain[s]) {
-        outcome = ShortenAgainstPlainSlot(candidate, s, scratch);
-      } else {
-        outcome = ShortenAgainstSlot(candidate, stored, scratch);
-      }
-      if (outcome == SlotOutcome::Changed) {
-        UnloadCandidate();
-        indexed = LoadForShortening(candidate, s + 1);
-      }
-    } while (outcome == SlotOutcome::Changed);
-    if (outcome == SlotOutcome::Stop) {
-      UnloadCandidate();
-      return true;
-    }
-  }
-  UnloadCandidate();
-  InsertRecord(candidate, nullptr, InsertLogged);
-  return true;
-}
-
-int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
-                     SolutionRecord& out) {
-  int32_t ia = 0;
-  int32_t ib = 0;
-  int32_t written = 0;
-  int64_t positive = 0;
-  int64_t negative = 0;
-  const int32_t na = a.termCount;
-  const int32_t nb = b.termCount;
-  while ((ia < na || ib < nb) && written < kMaxTerms) {
-    int32_t base;
-    int64_t v;
-    if (ia >= na || (ib < nb && b.terms[ib].base > a.terms[ia].base)) {
-      base = b.terms[ib].base;
-      v = static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
-      ++ib;
-    } else if (ib >= nb || a.terms[ia].base > b.terms[ib].base) {
-      base = a.terms[ia].base;
-      v = a.terms[ia].multiplicity;
-      ++ia;
-    } else {
-      base = a.terms[ia].base;
-      v = static_cast<int64_t>(a.terms[ia].multiplicity) +
-          static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
-      ++ia;
-      ++ib;
-      if (v == 0) continue;
-    }
-    if (v < kInt32Min || v > kInt32Max) {
-      out.termCount = written;
-      return kMaxTerms;
-    }
-    out.terms[written].base = base;
-    out.terms[written].multiplicity = static_cast<int32_t>(v);
-    ++written;
-    if (v > 0) {
-      positive += v;
-    } else {
-      negative -= v;
-    }
-  }
-  out.termCount = written;
-  if (positive + negative > kMaxPowers) return kMaxTerms;
-  return written;
 }
 
 }  // namespace quorvex

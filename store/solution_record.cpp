@@ -92,4 +92,50 @@ void SortTerms(SolutionRecord& record) {
   }
 }
 
+int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
+                     SolutionRecord& out) {
+  int32_t ia = 0;
+  int32_t ib = 0;
+  int32_t written = 0;
+  int64_t positive = 0;
+  int64_t negative = 0;
+  const int32_t na = a.termCount;
+  const int32_t nb = b.termCount;
+  while ((ia < na || ib < nb) && written < kMaxTerms) {
+    int32_t base;
+    int64_t v;
+    if (ia >= na || (ib < nb && b.terms[ib].base > a.terms[ia].base)) {
+      base = b.terms[ib].base;
+      v = static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
+      ++ib;
+    } else if (ib >= nb || a.terms[ia].base > b.terms[ib].base) {
+      base = a.terms[ia].base;
+      v = a.terms[ia].multiplicity;
+      ++ia;
+    } else {
+      base = a.terms[ia].base;
+      v = static_cast<int64_t>(a.terms[ia].multiplicity) +
+          static_cast<int64_t>(sign) * b.terms[ib].multiplicity;
+      ++ia;
+      ++ib;
+      if (v == 0) continue;
+    }
+    if (v < INT32_MIN || v > INT32_MAX) {
+      out.termCount = written;
+      return kMaxTerms;
+    }
+    out.terms[written].base = base;
+    out.terms[written].multiplicity = static_cast<int32_t>(v);
+    ++written;
+    if (v > 0) {
+      positive += v;
+    } else {
+      negative -= v;
+    }
+  }
+  out.termCount = written;
+  if (positive + negative > kMaxPowers) return kMaxTerms;
+  return written;
+}
+
 }  // namespace quorvex

@@ -42,4 +42,11 @@ void Canonicalize(SolutionRecord& record);
 // Selection sort of the Terms into descending base order.
 void SortTerms(SolutionRecord& record);
 
+// Merged a + sign * b of two descending Term lists into out; returns the
+// number of Terms written (200 or more means too long). A merged multiplicity
+// beyond 32 bits, or a result with more than kMaxPowers powers, also returns
+// 200, so that no caller ever evaluates it.
+int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
+                     SolutionRecord& out);
+
 }  // namespace quorvex

@@ -6,6 +6,7 @@
 #include "store/best_right_table.hpp"
 #include "store/result_log.hpp"
 #include "store/store_index.hpp"
+#include "store/store_scan.hpp"
 
 namespace quorvex {
 
@@ -38,8 +39,14 @@ bool SameSolution(const SolutionRecord& a, const SolutionRecord& b) {
 }
 
 // Only records with the same signature can be equal, and those share one
-// chain of the index.
+// chain of the index (asked exhaustively, every record is compared).
 bool IsStored(const SolutionRecord& record) {
+  if (GetStoreQueries() == StoreQueries::Exhaustive) {
+    for (const SolutionRecord* r = gStore.inUseHead; r != nullptr; r = r->next) {
+      if (SameSolution(*r, record)) return true;
+    }
+    return false;
+  }
   const StoreIndex& index = gStoreIndex;
   for (int32_t s = index.bucketHead[record.signature & (kSignatureBuckets - 1)]; s >= 0;
        s = index.chainNext[s]) {
@@ -177,7 +184,8 @@ void ReplaceRecord(const SolutionRecord& record, SolutionRecord* target) {
 SolutionRecord* ChooseVictim(const SolutionRecord& record) {
   const StoreIndex& index = gStoreIndex;
   const int64_t size = int64_t{record.leftCount} + record.rightCount;
-  if (index.bySize.empty() || gBest.NoteBound <= 0 || size < 1 || size >= kLargestIndexedSize ||
+  if (GetStoreQueries() == StoreQueries::Exhaustive || index.bySize.empty() ||
+      gBest.NoteBound <= 0 || size < 1 || size >= kLargestIndexedSize ||
       index.bySize.begin()->first < 1 || index.bySize.rbegin()->first >= kLargestIndexedSize) {
     return WalkForVictim(record);
   }

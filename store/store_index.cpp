@@ -9,18 +9,8 @@ StoreIndex gStoreIndex;
 
 namespace {
 
-constexpr int32_t kMultiplicityLimit = int32_t{1} << 30;
-
 uint32_t Bucket(uint32_t signature) {
   return signature & (kSignatureBuckets - 1);
-}
-
-// A slot's filter with no bits, for a free slot or an unusual record.
-void SetFilter(int32_t slot, int32_t size) {
-  StoreIndex& index = gStoreIndex;
-  index.filter[slot] = SlotFilter{{0, 0}, size, size, 0, 0};
-  index.lowPositive[slot][0] = 0;
-  index.lowPositive[slot][1] = 0;
 }
 
 }  // namespace
@@ -29,10 +19,7 @@ bool IsPlainList(const SolutionRecord& record) {
   if (record.termCount < 1 || record.termCount > kMaxTerms) return false;
   for (int32_t i = 0; i < record.termCount; ++i) {
     const Term& t = record.terms[i];
-    if (t.multiplicity == 0 || t.multiplicity >= kMultiplicityLimit ||
-        t.multiplicity <= -kMultiplicityLimit) {
-      return false;
-    }
+    if (t.multiplicity == 0 || t.base < 1 || t.base >= kIndexedBaseLimit) return false;
     if (i > 0 && !(t.base < record.terms[i - 1].base)) return false;
   }
   return true;
@@ -41,12 +28,9 @@ bool IsPlainList(const SolutionRecord& record) {
 void ResetStoreIndex() {
   StoreIndex& index = gStoreIndex;
   for (int32_t s = 0; s < kStoreSlots; ++s) {
-    index.scanSize[s] = kFreeScanSize;
-    index.positive[s] = 0;
-    index.negative[s] = 0;
     index.plain[s] = false;
-    index.indexedTerms[s] = 0;
-    SetFilter(s, kFreeScanSize);
+    index.filter[s] = SlotFilter{};
+    index.signs[s] = SlotSigns{};
     index.sequence[s] = 0;
     index.noteSize[s] = 0;
     index.chainNext[s] = -1;
@@ -54,7 +38,6 @@ void ResetStoreIndex() {
     index.chained[s] = false;
   }
   for (int32_t& head : index.bucketHead) head = -1;
-  for (std::vector<BaseEntry>& entries : index.byBase) entries.clear();
   index.bySize.clear();
   index.nextSequence = 0;
 }
@@ -74,50 +57,35 @@ void IndexSlot(int32_t slot, bool added) {
   index.chained[slot] = true;
   index.chainBucket[slot] = bucket;
 
-  bool plain = IsPlainList(record);
-  for (int32_t i = 0; plain && i < record.termCount; ++i) {
-    if (record.terms[i].base < 1 || record.terms[i].base >= kIndexedBaseLimit) plain = false;
-  }
-  int64_t size = 0;
-  if (plain) {
-    for (int32_t i = 0; i < record.termCount; ++i) size += std::llabs(record.terms[i].multiplicity);
-    plain = size < kLargestIndexedSize;
-  }
-  index.plain[slot] = plain;
-  index.indexedTerms[slot] = 0;
-  SetFilter(slot, kUnusualScanSize);
-  if (!plain) {
-    index.scanSize[slot] = kUnusualScanSize;
-    return;
-  }
-  index.scanSize[slot] = static_cast<int32_t>(size);
-  int64_t positive = 0;
+  index.plain[slot] = IsPlainList(record);
+  if (!index.plain[slot]) return;
+  SlotFilter& filter = index.filter[slot];
+  SlotSigns& signs = index.signs[slot];
+  filter = SlotFilter{};
+  signs = SlotSigns{};
+  int32_t positiveTerms = 0;
   for (int32_t i = 0; i < record.termCount; ++i) {
-    if (record.terms[i].multiplicity > 0) positive += record.terms[i].multiplicity;
-  }
-  index.positive[slot] = static_cast<int32_t>(positive);
-  index.negative[slot] = static_cast<int32_t>(size - positive);
-  int32_t largest = 0;
-  for (int32_t i = 0; i < record.termCount; ++i) {
-    const int32_t base = record.terms[i].base;
-    index.byBase[base].push_back({slot, record.terms[i].multiplicity});
-    largest = std::max(largest, std::abs(record.terms[i].multiplicity));
-    if (base < kMaskedBaseLimit) {
-      index.filter[slot].low[base >> 6] |= uint64_t{1} << (base & 63);
-      if (record.terms[i].multiplicity > 0) {
-        index.lowPositive[slot][base >> 6] |= uint64_t{1} << (base & 63);
-      }
+    const Term& t = record.terms[i];
+    AddBase(filter.all, t.base);
+    if (t.multiplicity > 0) {
+      AddBase(signs.positive, t.base);
+      signs.positiveSum += t.multiplicity;
+      ++positiveTerms;
+    } else {
+      AddBase(signs.negative, t.base);
+      signs.negativeSum -= t.multiplicity;
     }
+    filter.largest = std::max(filter.largest, std::abs(t.multiplicity));
   }
-  index.filter[slot].size = index.scanSize[slot];
-  index.filter[slot].smallerSide = std::min(index.positive[slot], index.negative[slot]);
-  index.filter[slot].largest = largest;
-  index.indexedTerms[slot] = record.termCount;
+  filter.size = signs.positiveSum + signs.negativeSum;
+  filter.smallerSide = std::min(signs.positiveSum, signs.negativeSum);
+  filter.extra = record.termCount - BitsSet(filter.all);
+  signs.extraPositive = positiveTerms - BitsSet(signs.positive);
+  signs.extraNegative = record.termCount - positiveTerms - BitsSet(signs.negative);
 }
 
 void UnindexSlot(int32_t slot) {
   StoreIndex& index = gStoreIndex;
-  const SolutionRecord& record = gStore.slots[slot];
   if (!index.chained[slot]) return;
   auto size = index.bySize.find(index.noteSize[slot]);
   if (size != index.bySize.end()) {
@@ -133,24 +101,7 @@ void UnindexSlot(int32_t slot) {
   }
   if (next >= 0) index.chainPrev[next] = prev;
   index.chained[slot] = false;
-  // The Terms are still the indexed ones: the store calls this before it
-  // changes the slot.
-  for (int32_t i = 0; i < index.indexedTerms[slot]; ++i) {
-    std::vector<BaseEntry>& entries = index.byBase[record.terms[i].base];
-    for (size_t e = 0; e < entries.size(); ++e) {
-      if (entries[e].slot == slot) {
-        entries[e] = entries.back();
-        entries.pop_back();
-        break;
-      }
-    }
-  }
-  index.indexedTerms[slot] = 0;
-  SetFilter(slot, kFreeScanSize);
   index.plain[slot] = false;
-  index.scanSize[slot] = kFreeScanSize;
-  index.positive[slot] = 0;
-  index.negative[slot] = 0;
 }
 
 }  // namespace quorvex

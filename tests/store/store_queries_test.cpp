@@ -1,0 +1,205 @@
+// The store's quick answers must give exactly what its exhaustive answers
+// give (every record offered and merged in full, every duplicate check and
+// eviction by walking): seeded searches over a full store and
+// cross-reductions at several weights, compared on the whole console output
+// and the bytes of every file written; and, slot by slot, the offers of a scan.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/cross_reduction.hpp"
+#include "search/random.hpp"
+#include "search/search_iteration.hpp"
+#include "store/best_right_table.hpp"
+#include "store/checkpoint.hpp"
+#include "store/solution_store.hpp"
+#include "store/store_scan.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+
+const std::string kFullStore = std::string(QUORVEX_SOURCE_DIR) + "/bench/data/DATA5.BIN";
+
+// The first `count` entries of the full k = 5 store, as a checkpoint file.
+std::string FirstEntries(int32_t count) {
+  std::string bytes = ReadFile(kFullStore);
+  size_t at = 4;
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t terms;
+    std::memcpy(&terms, bytes.data() + at, 4);
+    at += 4 + 8 * static_cast<size_t>(terms);
+  }
+  std::string head = bytes.substr(0, at);
+  std::memcpy(head.data(), &count, 4);
+  return head;
+}
+
+// Records the counting cannot take: a repeated base, a base beyond the
+// counted range, one out of descending order. They need not be true; both
+// ways must only treat them alike.
+void InsertUnusualRecords() {
+  for (SolutionRecord r : {MakeRecord({{97, 1}, {97, 2}, {60, -1}, {41, -2}, {13, -1}, {2, 1}}),
+                           MakeRecord({{40000, 2}, {97, -1}, {41, -1}, {7, -1}, {3, 1}}),
+                           MakeRecord({{61, 1}, {88, -1}, {43, 1}, {29, -1}, {11, -2}, {5, 2}})}) {
+    InsertRecord(r, nullptr, InsertQuiet);
+  }
+}
+
+// Runs `scenario` from `checkpoint` in a folder of its own with the store's
+// answers given one way, and returns everything it printed and wrote.
+std::string Run(StoreQueries queries, const std::string& checkpoint,
+                const std::function<void()>& scenario) {
+  const std::string name = queries == StoreQueries::Quick ? "quick" : "exhaustive";
+  std::filesystem::create_directory(name);
+  std::filesystem::current_path(name);
+  ResetEngineState();
+  SetStoreQueries(queries);
+  WriteFile("DATA5.BIN", checkpoint);
+  std::string everything = CaptureOutput([&] {
+    LoadCheckpoint(5);
+    InsertUnusualRecords();
+    scenario();
+    SaveCheckpoint(5);
+  });
+  SetStoreQueries(StoreQueries::Quick);
+  for (const char* file : {"DATA5.TXT", "STATS.TXT", "DATA5.BIN"}) {
+    everything += std::string("== ") + file + "\n" + ReadFile(file);
+  }
+  std::filesystem::current_path("..");
+  return everything;
+}
+
+void ExpectSameRuns(const std::string& checkpoint, const std::function<void()>& scenario) {
+  const std::string quick = Run(StoreQueries::Quick, checkpoint, scenario);
+  const std::string exhaustive = Run(StoreQueries::Exhaustive, checkpoint, scenario);
+  EXPECT_GT(quick.size(), 1000u);
+  EXPECT_TRUE(quick == exhaustive) << "the two ways differ";
+}
+
+using StoreQueriesTest = FolderTest;
+
+TEST_F(StoreQueriesTest, SearchOverAFullStoreEvictsAndLogsAlike) {
+  ExpectSameRuns(ReadFile(kFullStore), [] {
+    SeedRandom(3);
+    // A table lowered only by these iterations, so that candidates and their
+    // combinations get logged.
+    ResetBestRight();
+    for (int i = 0; i < 2; ++i) SearchIteration(5, 60 + 10 * i, 10, 30);
+    // Bases from 256 on share their bits with others.
+    SearchIteration(5, 700, 10, 30);
+    EXPECT_EQ(gStore.count, kStoreSlots);
+  });
+}
+
+TEST_F(StoreQueriesTest, CrossReductionAtSeveralWeightsAlike) {
+  ExpectSameRuns(FirstEntries(400), [] {
+    SeedRandom(8);
+    CrossReductionPass(4, 2);
+    SearchIteration(5, 70, 10, 40);
+    // A negative weight favours balanced sides, so even records that share no
+    // base can improve one another.
+    CrossReductionPass(-1, 1);
+  });
+}
+
+// A random plain list with distinct bases from [1, largest], descending.
+SolutionRecord RandomList(std::mt19937& random, int32_t terms, int32_t largest) {
+  std::vector<Term> list;
+  while (static_cast<int32_t>(list.size()) < terms) {
+    const int32_t base = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(largest));
+    if (std::any_of(list.begin(), list.end(), [&](const Term& t) { return t.base == base; })) {
+      continue;
+    }
+    const int32_t magnitude = random() % 4 == 0 ? 2 + static_cast<int32_t>(random() % 2) : 1;
+    list.push_back({base, random() % 2 == 0 ? magnitude : -magnitude});
+  }
+  std::sort(list.begin(), list.end(), [](const Term& a, const Term& b) { return a.base > b.base; });
+  return MakeRecord(list);
+}
+
+// What a slot's combinations with the candidate are worth looking at for:
+// fewer than `below` powers, or lowering the table as it is.
+bool Matters(const CombinationCounts& c, int64_t below) {
+  const int64_t m = std::min(c.positive, c.negative), n = std::max(c.positive, c.negative);
+  return c.positive + c.negative < below ||
+         BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n));
+}
+
+// The quick scan offers exactly the occupied slots whose exact counts matter,
+// and every slot it cannot count: candidates near stored records (many shared
+// bases) and far from them, bases that share bits, lowered tables, sizes to
+// beat from 1 up, and walks begun midway. A table changed during the scan
+// must not change what the slots are judged by.
+TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
+  std::mt19937 random(5);
+  std::vector<SolutionRecord> stored;
+  for (int32_t i = 0; i < 3000; ++i) {
+    SolutionRecord r =
+        RandomList(random, 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
+    InsertRecord(r, nullptr, InsertQuiet);
+    stored.push_back(r);
+  }
+  InsertUnusualRecords();
+  int64_t offered = 0;
+  for (int32_t trial = 0; trial < 300; ++trial) {
+    if (trial % 50 == 0) {
+      ResetBestRight();
+      if (trial > 0) LowerBestRight(1 + trial / 50, 2 + trial / 25);
+    }
+    SolutionRecord candidate;
+    if (trial % 2 == 0) {
+      // A stored record with a few Terms dropped or added.
+      const SolutionRecord& near = stored[random() % stored.size()];
+      SolutionRecord extra = RandomList(random, 1 + static_cast<int32_t>(random() % 3), 3000);
+      std::vector<Term> list(near.terms, near.terms + near.termCount - random() % 2);
+      for (int32_t i = 0; i < extra.termCount; ++i) {
+        const int32_t base = extra.terms[i].base;
+        if (std::none_of(list.begin(), list.end(), [&](const Term& t) { return t.base == base; })) {
+          list.push_back(extra.terms[i]);
+        }
+      }
+      std::sort(list.begin(), list.end(),
+                [](const Term& a, const Term& b) { return a.base > b.base; });
+      candidate = MakeRecord(list);
+    } else {
+      candidate = RandomList(random, 3 + static_cast<int32_t>(random() % 30), 3000);
+    }
+    const int64_t size = int64_t{candidate.leftCount} + candidate.rightCount;
+    const int64_t below = trial % 3 == 0 ? 1 + static_cast<int64_t>(random() % 40) : size;
+    const int32_t from = trial % 4 == 3 ? static_cast<int32_t>(random() % kStoreSlots) : 0;
+    BeginScan(candidate, below, from);
+    std::vector<int32_t> expected;
+    for (int32_t slot = from; slot < kStoreSlots; ++slot) {
+      if (gStore.slots[slot].termCount == 0) continue;
+      if (!ScanCounts(slot) || Matters(CountCombination(slot, -1), below) ||
+          Matters(CountCombination(slot, +1), below)) {
+        expected.push_back(slot);
+      }
+    }
+    const BestSizeTable saved = gBest;
+    if (trial % 5 == 1) ResetBestRight();
+    if (trial % 5 == 2) LowerBestRight(1, 2);
+    std::vector<int32_t> listed;
+    for (int32_t slot = NextOffered(from); slot < kStoreSlots; slot = NextOffered(slot + 1)) {
+      listed.push_back(slot);
+    }
+    gBest = saved;
+    EndScan();
+    ASSERT_TRUE(listed == expected) << "trial " << trial << ": " << listed.size() << " offered, "
+                                    << expected.size() << " expected";
+    offered += static_cast<int64_t>(expected.size()) - 3;  // the unusual records are always in
+  }
+  EXPECT_GT(offered, 300) << offered;
+}
+
+}  // namespace
+}  // namespace quorvex
