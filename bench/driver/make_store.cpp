@@ -5,9 +5,10 @@
 //     nothing is written and the exit status is 1. SHAPE is one of
 //       bench     k = 5, MaxBase 90 to 113, 5 iterations each (seed 5): the
 //                 recipe of bench/data/DATA5.BIN
-//       grown     k = 5, MaxBase 300 to 307, 5 iterations each (seed 1)
+//       grown     k = 5, MaxBase 300 to 311, 5 iterations each (seed 1): the
+//                 recipe of bench/data/grown/DATA5.BIN
 //       families  k = 5, sums and differences of scaled identities (seed 1)
-//       k8        k = 8, MaxBase 5000 to 5006, 5 iterations each (seed 1)
+//       k8        k = 8, MaxBase 5000 to 5009, 5 iterations each (seed 1)
 //   quorvex_make_store check PATH [power]
 //     checks every record of a DATA<k>.BIN exactly and describes its shape.
 // The search shapes run the engine's own iterations (BlockSize 20, WorkTerms
@@ -248,7 +249,7 @@ class Generator {
 
 // Families: 500 solutions of a search (bench/data/DATA5.BIN) and two known
 // small identities, each scaled by 1 and by 5 factors from 2 to 64 (bases up
-// to 9216). Records: sums and differences of 2 to 12 members (2 for most)
+// to 6768 with seed 1). Records: sums and differences of 2 to 12 members (2 for most)
 // chained through a shared base, mostly one from 128 on, with the sign that
 // cancels it. Fewer families would let one cross-reduction pass fold most of
 // the store back onto them; many more would share fewer bases.
@@ -494,8 +495,8 @@ int main(int argc, char** argv) {
     return Check(argv[2], power);
   }
   const SearchRecipe bench{5, 90, 5, 120, 5};
-  const SearchRecipe grown{5, 300, 5, 40, 1};
-  const SearchRecipe k8{8, 5000, 5, 35, 1};
+  const SearchRecipe grown{5, 300, 5, 60, 1};
+  const SearchRecipe k8{8, 5000, 5, 50, 1};
   const SearchRecipe* recipe = nullptr;
   if (shape == "bench") recipe = &bench;
   if (shape == "grown") recipe = &grown;
