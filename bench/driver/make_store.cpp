@@ -153,8 +153,9 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
   // How many others a record shares bases with, over a sample of records.
   std::vector<std::vector<int32_t>> holders(recordsWithBase.size());
   for (size_t r = 0; r < entries.size(); ++r) {
-    for (const Term& term : entries[r])
+    for (const Term& term : entries[r]) {
       holders[static_cast<size_t>(term.base)].push_back(static_cast<int32_t>(r));
+    }
   }
   std::vector<int32_t> shared(entries.size(), 0);
   int64_t sharingOne = 0;
@@ -175,10 +176,6 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
       shared[static_cast<size_t>(other)] = 0;
     }
   }
-  std::printf(
-      "  a record shares a base with %.0f others, 5 or more bases with %.1f (every 20th record)\n",
-      sampled ? static_cast<double>(sharingOne) / sampled : 0,
-      sampled ? static_cast<double>(sharingFive) / sampled : 0);
   const double records = entries.empty() ? 1.0 : static_cast<double>(entries.size());
   std::printf(
       "  k=%d, %zu records; Terms %.1f on average (%zu to %zu); powers m+n %.1f on average\n",
@@ -194,6 +191,10 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
       distinct > 0 ? static_cast<double>(terms) / static_cast<double>(distinct) : 0,
       distinctHigh > 0 ? static_cast<double>(highTerms) / static_cast<double>(distinctHigh) : 0,
       kMaskedBaseLimit, busiest);
+  std::printf(
+      "  a record shares a base with %.0f others, 5 or more bases with %.1f (every 20th record)\n",
+      sampled ? static_cast<double>(sharingOne) / sampled : 0,
+      sampled ? static_cast<double>(sharingFive) / sampled : 0);
 }
 
 // ---- shapes grown by the engine's own search ----
@@ -249,10 +250,10 @@ class Generator {
 
 // Families: 500 solutions of a search (bench/data/DATA5.BIN) and two known
 // small identities, each scaled by 1 and by 5 factors from 2 to 64 (bases up
-// to 6768 with seed 1). Records: sums and differences of 2 to 12 members (2 for most)
-// chained through a shared base, mostly one from 128 on, with the sign that
-// cancels it. Fewer families would let one cross-reduction pass fold most of
-// the store back onto them; many more would share fewer bases.
+// to 6768 with seed 1). Records: sums and differences of 2 to 12 members (2
+// for most) chained through a shared base, mostly one from 128 on, with the
+// sign that cancels it. Fewer families would let one cross-reduction pass
+// fold most of the store back onto them; many more would share fewer bases.
 constexpr int32_t kFamilies = 500;
 constexpr int32_t kScalesPerFamily = 6;
 constexpr int32_t kLargestScale = 64;
@@ -390,6 +391,9 @@ bool MakeFamilies(uint32_t seed) {
   Generator generator(seed);
   Families families;
   if (!BuildFamilies(generator, families)) return false;
+  // DATABASE.TXT is written only after the start-up, so the store holds the
+  // combinations alone: with the members beside them, the first pass would
+  // do little but find them again.
   {
     MutedConsole muted;
     Init(5);
