@@ -53,7 +53,7 @@ ReductionCpu gReductionCpu;
 }  // namespace
 
 // The engine times the reduction by the wall clock only, which on a shared
-// machine mostly measures the neighbours. Defining NTL's BKZ_XD here puts
+// machine also counts the neighbours' turns. Defining NTL's BKZ_XD here puts
 // this wrapper in front of the shared library's for every caller in this
 // program, the engine included, so the reduction's CPU time can be taken
 // around the real call.
@@ -155,8 +155,8 @@ int Search(int iterations, uint32_t seed, int32_t power, int32_t maxBase) {
   return 0;
 }
 
-// The last progress line of the pass, "w(p): visited/count", as the console
-// file has it; the pass prints one every ten records.
+// The visited count of the last progress line "1(1): visited/count" (weight
+// 1, first pass) in the console file; the pass prints one every ten records.
 int32_t LastVisitedCount() {
   const std::string text = Slurp("console.txt");
   int32_t visited = 0;
