@@ -1,12 +1,18 @@
 // Shared set-up of the benchmarks: a scratch folder with the console muted,
-// and the full store of realistic k = 5 solutions kept in bench/data.
+// the full store of realistic k = 5 solutions kept in bench/data (or any other
+// DATA<k>.BIN), digests of files, and the process's CPU time and peak memory.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "store/best_right_table.hpp"
@@ -68,21 +74,68 @@ class ScratchFolder {
   std::string folder_;
 };
 
-// Empties the store and the table, then loads the full k = 5 store into the
-// current folder's engine state. False when the data file is missing.
-inline bool LoadFullStore() {
+// Empties the store and the table, then loads the DATA<k>.BIN at `path` into
+// the engine state as a start-up would (the copy in the current folder is
+// removed again). False when the file is missing or holds nothing.
+inline bool LoadStoreFile(const std::string& path, int32_t power) {
+  const std::string name = CheckpointName(power);
   std::error_code error;
-  std::filesystem::copy_file(FullStoreFile(), "DATA5.BIN",
-                             std::filesystem::copy_options::overwrite_existing, error);
+  std::filesystem::copy_file(path, name, std::filesystem::copy_options::overwrite_existing, error);
   if (error) return false;
   ResetStore();
   ResetBestRight();
   {
     MutedConsole muted;
-    LoadCheckpoint(5);
+    LoadCheckpoint(power);
   }
-  std::filesystem::remove("DATA5.BIN");
+  std::filesystem::remove(name);
   return gStore.count > 0;
+}
+
+// The power k in a file name DATA<k>.BIN, or 0 for any other name.
+inline int32_t PowerFromName(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  int32_t power = 0;
+  char tail[8] = {};
+  if (std::sscanf(name.c_str(), "DATA%d.%4s", &power, tail) != 2) return 0;
+  return std::strcmp(tail, "BIN") == 0 ? power : 0;
+}
+
+inline bool LoadFullStore() {
+  return LoadStoreFile(FullStoreFile(), 5);
+}
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// FNV-1a, 64 bits: enough to tell two runs' outputs apart.
+inline uint64_t Fnv1a(const std::string& bytes) {
+  uint64_t hash = 1469598103934665603ULL;
+  for (unsigned char c : bytes) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+// User plus system CPU seconds of the process so far: the machine is shared,
+// so wall time says more about the neighbours than about the code.
+inline double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+// Peak resident set size of the process so far, in KiB.
+inline long PeakResidentKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
 }  // namespace quorvex::bench
