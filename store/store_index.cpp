@@ -28,7 +28,7 @@ bool IsPlainList(const SolutionRecord& record) {
 void ResetStoreIndex() {
   StoreIndex& index = gStoreIndex;
   for (int32_t s = 0; s < kStoreSlots; ++s) {
-    index.plain[s] = false;
+    index.kind[s] = FreeSlot;
     index.filter[s] = SlotFilter{};
     index.signs[s] = SlotSigns{};
     index.sequence[s] = 0;
@@ -57,8 +57,8 @@ void IndexSlot(int32_t slot, bool added) {
   index.chained[slot] = true;
   index.chainBucket[slot] = bucket;
 
-  index.plain[slot] = IsPlainList(record);
-  if (!index.plain[slot]) return;
+  index.kind[slot] = IsPlainList(record) ? PlainSlot : UnusualSlot;
+  if (index.kind[slot] != PlainSlot) return;
   SlotFilter& filter = index.filter[slot];
   SlotSigns& signs = index.signs[slot];
   filter = SlotFilter{};
@@ -101,7 +101,7 @@ void UnindexSlot(int32_t slot) {
   }
   if (next >= 0) index.chainPrev[next] = prev;
   index.chained[slot] = false;
-  index.plain[slot] = false;
+  index.kind[slot] = FreeSlot;
 }
 
 }  // namespace quorvex

@@ -51,11 +51,15 @@ struct SlotSigns {
   int32_t extraNegative;
 };
 
+// Plain: bases strictly descending and all in 1..kIndexedBaseLimit-1. Only
+// plain records are counted from the candidate's table of multiplicities; the
+// others (read from files only) are always merged in full.
+enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
+
 struct StoreIndex {
-  // Plain: bases strictly descending and all in 1..kIndexedBaseLimit-1. Only
-  // plain records are counted from the candidate's table of multiplicities;
-  // the others (read from files only) are always merged in full.
-  bool plain[kStoreSlots];
+  // Kept here so that a scan never touches the records themselves, which lie
+  // far apart in memory.
+  SlotKind kind[kStoreSlots];
   SlotFilter filter[kStoreSlots];
   SlotSigns signs[kStoreSlots];
   uint64_t sequence[kStoreSlots];  // order of addition: newest is largest

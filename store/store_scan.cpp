@@ -98,49 +98,60 @@ bool Matters(int64_t left, int64_t right) {
   return 2 * lost > size + scan.sizeExcess || lost >= std::min(left, right) - scan.sideLimit;
 }
 
-// The quick look at one occupied plain slot. A difference loses powers only
-// on bases where both records have the same sign, a sum only where the signs
-// differ, each base at most the smaller multiplicity on each side.
-[[gnu::always_inline]] inline bool QuickLook(int32_t s) {
+// The second look at a slot that passed the first, by sign: a difference loses
+// powers only on bases where both records have the same sign, a sum only where
+// the signs differ, each base at most the smaller multiplicity on each side.
+// Then the exact counts of what may matter.
+bool SecondLook(int32_t s, int64_t each) {
   const ScanState& scan = gScan;
   const Candidate& c = scan.candidate;
   const SlotFilter& f = gStoreIndex.filter[s];
-  const int64_t each = std::min<int64_t>(c.largest, f.largest);
-  const int64_t bound = Shared(f.all, f.extra, c.all, c.extra) * each;
-  // Lower bounds of the smaller side of the difference and of the sum.
-  if (2 * bound <= f.size + scan.sizeExcess &&
-      bound < f.smallerSide + std::min(c.positive, c.negative) - scan.sideLimit) {
-    return false;
-  }
   const SlotSigns& g = gStoreIndex.signs[s];
   const int64_t same = Shared(g.positive, g.extraPositive, c.positiveBases, c.extraPositive) +
                        Shared(g.negative, g.extraNegative, c.negativeBases, c.extraNegative);
   const int64_t unlike = Shared(g.positive, g.extraPositive, c.negativeBases, c.extraNegative) +
                          Shared(g.negative, g.extraNegative, c.positiveBases, c.extraPositive);
-  const bool difference =
-      MayMatter(same * each, f.size, c.positive + g.negativeSum, c.negative + g.positiveSum);
-  const bool sum =
-      MayMatter(unlike * each, f.size, c.positive + g.positiveSum, c.negative + g.negativeSum);
-  if (difference) {
+  if (MayMatter(same * each, f.size, c.positive + g.negativeSum, c.negative + g.positiveSum)) {
     const CombinationCounts counts = CountCombination(s, -1);
     if (Matters(counts.positive, counts.negative)) return true;
   }
-  if (sum) {
+  if (MayMatter(unlike * each, f.size, c.positive + g.positiveSum, c.negative + g.negativeSum)) {
     const CombinationCounts counts = CountCombination(s, +1);
     if (Matters(counts.positive, counts.negative)) return true;
   }
   return false;
 }
 
+// The first look at every slot of a block: all shared bases at once, against
+// bounds of the size and of the smaller side of both the difference and the
+// sum. Most slots end here, so it works from copies in registers.
 template <int kUnused>
 [[gnu::always_inline]] inline void LookAtBlock(int32_t block) {
   ScanState& scan = gScan;
+  const Candidate& c = scan.candidate;
   const int32_t first = block * kBlock;
   const int32_t last = std::min(first + kBlock, kStoreSlots);
+  const SlotKind* kind = gStoreIndex.kind;
+  const SlotFilter* filters = gStoreIndex.filter;
+  const BaseMask all = c.all;
+  const int32_t extra = c.extra;
+  const int64_t largest = c.largest;
+  const int64_t sizeExcess = scan.sizeExcess;
+  const int64_t sideExcess = std::min(c.positive, c.negative) - scan.sideLimit;
+  const bool counting = scan.counting;
+  const int32_t from = scan.from;
   for (int32_t s = first; s < last; ++s) {
     bool offer = false;
-    if (s >= scan.from && gStore.slots[s].termCount != 0) {
-      offer = !scan.counting || !gStoreIndex.plain[s] || QuickLook(s);
+    if (s >= from && kind[s] != FreeSlot) {
+      if (!counting || kind[s] != PlainSlot) {
+        offer = true;
+      } else {
+        const SlotFilter& f = filters[s];
+        const int64_t each = std::min<int64_t>(largest, f.largest);
+        const int64_t bound = Shared(f.all, f.extra, all, extra) * each;
+        offer = (2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
+                SecondLook(s, each);
+      }
     }
     scan.offered[s] = offer;
   }
@@ -230,7 +241,7 @@ int32_t NextOffered(int32_t slot) {
 }
 
 bool ScanCounts(int32_t slot) {
-  return gScan.counting && gStoreIndex.plain[slot];
+  return gScan.counting && gStoreIndex.kind[slot] == PlainSlot;
 }
 
 CombinationCounts CountCombination(int32_t slot, int32_t sign) {
