@@ -36,6 +36,29 @@ void DrawSlotPermutation() {
     permutation[j] = permutation[x];
     permutation[x] = held;
   }
+  for (int32_t i = 0; i < kStoreSlots; ++i) gCross.positionOf[permutation[i]] = i;
+}
+
+// The partners the scan offers, other than the record itself, in the order
+// of the permutation; a sweep visits only these.
+int32_t CollectPartners(int32_t self) {
+  int32_t count = 0;
+  for (int32_t s = NextOffered(0); s < kStoreSlots; s = NextOffered(s + 1)) {
+    if (s != self) gCross.partners[count++] = s;
+  }
+  const int32_t* position = gCross.positionOf;
+  std::sort(gCross.partners, gCross.partners + count,
+            [position](int32_t a, int32_t b) { return position[a] < position[b]; });
+  return count;
+}
+
+// The first of the partners at `position` of the permutation or later.
+int32_t FirstPartnerFrom(int32_t from, int32_t count) {
+  const int32_t* position = gCross.positionOf;
+  return static_cast<int32_t>(
+      std::lower_bound(gCross.partners, gCross.partners + count, from,
+                       [position](int32_t slot, int32_t at) { return position[slot] < at; }) -
+      gCross.partners);
 }
 
 // Tries `combined` (already built in scratch) as the new working copy: true
@@ -110,11 +133,12 @@ RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight,
   bool recordImproved = false;
   bool sweepImproved = true;
   ScanForImprovement(working, weight, score);
+  int32_t count = CollectPartners(self);
   while (sweepImproved) {
     sweepImproved = false;
-    for (int32_t position = 0; position < kStoreSlots; ++position) {
-      const int32_t f = gCross.SlotPermutation[position];
-      if (f == self || !ScanOffers(f)) continue;
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t f = gCross.partners[i];
+      bool changed = false;
       for (;;) {
         if (StopNow()) {
           EndScan();
@@ -124,9 +148,15 @@ RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight,
             ScanCounts(f) ? ImproveAgainstCountedPartner(working, f, scratch, weight, score)
                           : ImproveAgainstPartner(working, gStore.slots[f], scratch, weight, score);
         if (outcome == PartnerOutcome::Next) break;
-        sweepImproved = recordImproved = true;
+        sweepImproved = recordImproved = changed = true;
         EndScan();
         ScanForImprovement(working, weight, score);
+      }
+      if (changed) {
+        // The sweep goes on after this partner, among those the changed
+        // working copy may combine with.
+        count = CollectPartners(self);
+        i = FirstPartnerFrom(gCross.positionOf[f] + 1, count) - 1;
       }
     }
   }

@@ -8,6 +8,8 @@ namespace quorvex {
 
 struct CrossReductionState {
   int32_t SlotPermutation[kStoreSlots];
+  int32_t positionOf[kStoreSlots];  // where each slot stands in the permutation
+  int32_t partners[kStoreSlots];    // of the record being improved, in permutation order
 };
 extern CrossReductionState gCross;
 

@@ -13,16 +13,28 @@ uint32_t Bucket(uint32_t signature) {
   return signature & (kSignatureBuckets - 1);
 }
 
+std::vector<BaseEntry>& ListOf(int32_t base) {
+  StoreIndex& index = gStoreIndex;
+  return base < kDirectBaseLimit ? index.byBase[base] : index.byLargeBase[base];
+}
+
 }  // namespace
 
 bool IsPlainList(const SolutionRecord& record) {
   if (record.termCount < 1 || record.termCount > kMaxTerms) return false;
   for (int32_t i = 0; i < record.termCount; ++i) {
     const Term& t = record.terms[i];
-    if (t.multiplicity == 0 || t.base < 1 || t.base >= kIndexedBaseLimit) return false;
+    if (t.multiplicity == 0 || t.base < 1) return false;
     if (i > 0 && !(t.base < record.terms[i - 1].base)) return false;
   }
   return true;
+}
+
+const std::vector<BaseEntry>* RecordsWithBase(int32_t base) {
+  const StoreIndex& index = gStoreIndex;
+  if (base < kDirectBaseLimit) return &index.byBase[base];
+  auto found = index.byLargeBase.find(base);
+  return found == index.byLargeBase.end() ? nullptr : &found->second;
 }
 
 void ResetStoreIndex() {
@@ -37,6 +49,12 @@ void ResetStoreIndex() {
     index.chainPrev[s] = -1;
     index.chained[s] = false;
   }
+  index.occupied = SlotSet{};
+  index.unusual = SlotSet{};
+  for (SlotSet& holders : index.holdingSmall) holders = SlotSet{};
+  std::fill(index.withSmallerSide, index.withSmallerSide + kTableSize, 0);
+  for (std::vector<BaseEntry>& list : index.byBase) list.clear();
+  index.byLargeBase.clear();
   for (int32_t& head : index.bucketHead) head = -1;
   index.bySize.clear();
   index.nextSequence = 0;
@@ -57,31 +75,36 @@ void IndexSlot(int32_t slot, bool added) {
   index.chained[slot] = true;
   index.chainBucket[slot] = bucket;
 
-  index.kind[slot] = IsPlainList(record) ? PlainSlot : UnusualSlot;
-  if (index.kind[slot] != PlainSlot) return;
+  AddSlot(index.occupied, slot);
+  if (!IsPlainList(record)) {
+    index.kind[slot] = UnusualSlot;
+    AddSlot(index.unusual, slot);
+    return;
+  }
+  index.kind[slot] = PlainSlot;
   SlotFilter& filter = index.filter[slot];
   SlotSigns& signs = index.signs[slot];
   filter = SlotFilter{};
   signs = SlotSigns{};
-  int32_t positiveTerms = 0;
   for (int32_t i = 0; i < record.termCount; ++i) {
     const Term& t = record.terms[i];
-    AddBase(filter.all, t.base);
-    if (t.multiplicity > 0) {
-      AddBase(signs.positive, t.base);
-      signs.positiveSum += t.multiplicity;
-      ++positiveTerms;
+    if (t.base < kMaskedBaseLimit) {
+      AddBase(filter.small, t.base);
+      AddBase(t.multiplicity > 0 ? signs.positive : signs.negative, t.base);
+      AddSlot(index.holdingSmall[t.base], slot);
     } else {
-      AddBase(signs.negative, t.base);
+      ListOf(t.base).push_back({slot, t.multiplicity});
+    }
+    if (t.multiplicity > 0) {
+      signs.positiveSum += t.multiplicity;
+    } else {
       signs.negativeSum -= t.multiplicity;
     }
     filter.largest = std::max(filter.largest, std::abs(t.multiplicity));
   }
   filter.size = signs.positiveSum + signs.negativeSum;
   filter.smallerSide = std::min(signs.positiveSum, signs.negativeSum);
-  filter.extra = record.termCount - BitsSet(filter.all);
-  signs.extraPositive = positiveTerms - BitsSet(signs.positive);
-  signs.extraNegative = record.termCount - positiveTerms - BitsSet(signs.negative);
+  if (filter.smallerSide < kTableSize) ++index.withSmallerSide[filter.smallerSide];
 }
 
 void UnindexSlot(int32_t slot) {
@@ -101,6 +124,31 @@ void UnindexSlot(int32_t slot) {
   }
   if (next >= 0) index.chainPrev[next] = prev;
   index.chained[slot] = false;
+
+  if (index.kind[slot] == PlainSlot) {
+    // The Terms are still the indexed ones: the store calls this before it
+    // changes the slot.
+    const SolutionRecord& record = gStore.slots[slot];
+    for (int32_t i = 0; i < record.termCount; ++i) {
+      const int32_t base = record.terms[i].base;
+      if (base < kMaskedBaseLimit) {
+        RemoveSlot(index.holdingSmall[base], slot);
+        continue;
+      }
+      std::vector<BaseEntry>& list = ListOf(base);
+      auto entry = std::find_if(list.begin(), list.end(),
+                                [slot](const BaseEntry& e) { return e.slot == slot; });
+      if (entry != list.end()) {
+        *entry = list.back();
+        list.pop_back();
+      }
+      if (list.empty() && base >= kDirectBaseLimit) index.byLargeBase.erase(base);
+    }
+    const int32_t smallerSide = index.filter[slot].smallerSide;
+    if (smallerSide < kTableSize) --index.withSmallerSide[smallerSide];
+  }
+  RemoveSlot(index.occupied, slot);
+  RemoveSlot(index.unusual, slot);
   index.kind[slot] = FreeSlot;
 }
 

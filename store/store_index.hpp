@@ -7,61 +7,94 @@
 #include <cstdint>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
+#include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex {
 
-// Bases below this have a place in a candidate's table of multiplicities; a
-// search never uses larger ones (MaxBase is at most 10000), only records read
-// from files might.
-constexpr int32_t kIndexedBaseLimit = 16384;
 constexpr int32_t kSignatureBuckets = 16384;
 // Sizes m + n from this on make equal notes possible between different sizes,
 // so the eviction falls back to walking the in-use list.
 constexpr int64_t kLargestIndexedSize = int64_t{1} << 22;
 
-// A record's bases as bits: bases below 256 on their own bit, larger ones on a
-// bit chosen by a hash. Two bases may share a bit; `extra` in the structures
-// below counts a record's bases beyond its bits set, so that what two records
-// share is still bounded from above.
+// Small bases, which most records of a search share, are kept as bits, one
+// per base; larger ones, each held by comparatively few records, in lists of
+// the records that hold them.
 constexpr int32_t kMaskWords = 4;
+constexpr int32_t kMaskedBaseLimit = 64 * kMaskWords;
+// Bases below this have their list in an array; larger ones (which only
+// records read from files have) are found through a hash map.
+constexpr int32_t kDirectBaseLimit = 16384;
+
 struct BaseMask {
   uint64_t word[kMaskWords];
 };
 
-// The first look at a slot, packed together: the bits of its bases, its size
-// m + n, its smaller side, its largest multiplicity in magnitude.
+// A set of slots, one bit each.
+constexpr int32_t kSlotWords = (kStoreSlots + 63) / 64;
+struct SlotSet {
+  uint64_t word[kSlotWords];
+};
+
+inline void AddSlot(SlotSet& set, int32_t slot) {
+  set.word[slot >> 6] |= uint64_t{1} << (slot & 63);
+}
+inline void RemoveSlot(SlotSet& set, int32_t slot) {
+  set.word[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
+}
+
+inline void AddBase(BaseMask& mask, int32_t base) {
+  mask.word[base >> 6] |= uint64_t{1} << (base & 63);
+}
+
+// Plain: bases strictly descending, as every record the search makes. Only
+// plain records are counted; the others (a base repeated in a line of a file)
+// are always merged in full.
+enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
+
+// The first look at a slot, packed together: its small bases, its size m + n,
+// its smaller side, its largest multiplicity in magnitude.
 struct SlotFilter {
-  BaseMask all;
+  BaseMask small;
   int32_t size;
   int32_t smallerSide;
   int32_t largest;
-  int32_t extra;
+  int32_t reserved;
 };
 
-// The second look, for the few slots that pass the first: bases by sign.
+// The second look, for the few slots that pass the first: small bases by sign.
 struct SlotSigns {
   BaseMask positive;
   BaseMask negative;
   int32_t positiveSum;
   int32_t negativeSum;
-  int32_t extraPositive;
-  int32_t extraNegative;
 };
 
-// Plain: bases strictly descending and all in 1..kIndexedBaseLimit-1. Only
-// plain records are counted from the candidate's table of multiplicities; the
-// others (read from files only) are always merged in full.
-enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
+struct BaseEntry {
+  int32_t slot;
+  int32_t multiplicity;
+};
 
 struct StoreIndex {
   // Kept here so that a scan never touches the records themselves, which lie
   // far apart in memory.
   SlotKind kind[kStoreSlots];
+  SlotSet occupied;
+  SlotSet unusual;
+  // The plain records holding each small base: a record that holds none of
+  // the candidate's bases is rarely worth a look, and these find the others.
+  SlotSet holdingSmall[kMaskedBaseLimit];
+  // Plain records by their smaller side (their m, 1..9999).
+  int32_t withSmallerSide[kTableSize];
   SlotFilter filter[kStoreSlots];
   SlotSigns signs[kStoreSlots];
+  // The plain records holding each base from kMaskedBaseLimit on.
+  std::vector<BaseEntry> byBase[kDirectBaseLimit];
+  std::unordered_map<int32_t, std::vector<BaseEntry>> byLargeBase;
   uint64_t sequence[kStoreSlots];  // order of addition: newest is largest
   int64_t noteSize[kStoreSlots];   // leftCount + rightCount
   int32_t bucketHead[kSignatureBuckets];
@@ -81,22 +114,9 @@ void ResetStoreIndex();
 void IndexSlot(int32_t slot, bool added);
 // Before a slot loses its record.
 void UnindexSlot(int32_t slot);
-// Strictly descending bases in 1..kIndexedBaseLimit-1.
+// Strictly descending bases, all at least 1, no multiplicity 0.
 bool IsPlainList(const SolutionRecord& record);
-
-inline void AddBase(BaseMask& mask, int32_t base) {
-  // Fibonacci hashing spreads the larger bases, whose families are often all
-  // multiples of one number, over the bits.
-  const uint32_t bit = base >= 0 && base < 64 * kMaskWords
-                           ? static_cast<uint32_t>(base)
-                           : (static_cast<uint32_t>(base) * 2654435769u) >> 24;
-  mask.word[bit >> 6] |= uint64_t{1} << (bit & 63);
-}
-
-inline int32_t BitsSet(const BaseMask& mask) {
-  int32_t count = 0;
-  for (uint64_t word : mask.word) count += __builtin_popcountll(word);
-  return count;
-}
+// The plain records holding `base` (from kMaskedBaseLimit on), or null.
+const std::vector<BaseEntry>* RecordsWithBase(int32_t base);
 
 }  // namespace quorvex

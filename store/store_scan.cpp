@@ -16,39 +16,81 @@ namespace {
 // candidate that changes early spares the rest of the look.
 constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
+// Room for the candidate's bases from kDirectBaseLimit on, at most half full.
+constexpr int32_t kLargeSlots = 512;
 
 struct Candidate {
   int64_t positive;
   int64_t negative;
   int64_t largest;
   int32_t termCount;
-  BaseMask all;
-  BaseMask positiveBases;
-  BaseMask negativeBases;
-  int32_t extra;
-  int32_t extraPositive;
-  int32_t extraNegative;
+  BaseMask small;
+  BaseMask positiveSmall;
+  BaseMask negativeSmall;
+};
+
+// What a stored record loses with the candidate on the bases both hold from
+// kMaskedBaseLimit on, counted exactly from the lists: each side of the
+// difference loses the same powers (on bases of the same sign in both), and
+// each side of the sum (on bases of opposite signs).
+struct LargeLoss {
+  int32_t inDifference;
+  int32_t inSum;
 };
 
 struct ScanState {
   StoreQueries queries = StoreQueries::Quick;
-  // The candidate's multiplicities by base, 0 elsewhere (cleared at the end).
-  int32_t multiplicityOf[kIndexedBaseLimit];
+  bool counting;  // the candidate is plain and the queries quick
+  Candidate candidate;
+  // The candidate's multiplicities by base, 0 elsewhere: directly below
+  // kDirectBaseLimit, by open addressing above (cleared when the scan ends).
+  int32_t multiplicityOf[kDirectBaseLimit];
+  Term large[kLargeSlots];
   int32_t bases[kMaxTerms];
   int32_t baseCount;
-  Candidate candidate;
-  bool counting;  // the candidate is plain and the queries quick
+  // A slot's loss belongs to this scan when its stamp is the scan's.
+  LargeLoss loss[kStoreSlots];
+  uint32_t stamp[kStoreSlots];
+  uint32_t scanStamp;
   int64_t below;
   int64_t sizeExcess;  // candidate size - below
   int64_t sideLimit;   // largest m whose table entry was above m
   int32_t from;
+  // The plain slots that share a base with the candidate; the others are
+  // looked at only when one that shares nothing may matter at all.
+  SlotSet reach;
+  bool unsharedMayMatter;
   bool looked[kBlocks];
-  bool offered[kStoreSlots];
+  SlotSet offered;
   // The table entries 0..sideLimit when the scan began: slots looked at later
   // are judged as they would have been then.
   int32_t table[kTableSize];
 };
 ScanState gScan;
+
+uint32_t LargeHome(int32_t base) {
+  return (static_cast<uint32_t>(base) * 2654435769u) >> 23;  // 9 bits: 0..511
+}
+
+int32_t CandidateMultiplicity(int32_t base) {
+  const ScanState& scan = gScan;
+  if (base < kDirectBaseLimit) return scan.multiplicityOf[base];
+  for (uint32_t at = LargeHome(base);; at = (at + 1) % kLargeSlots) {
+    if (scan.large[at].base == base) return scan.large[at].multiplicity;
+    if (scan.large[at].base == 0) return 0;
+  }
+}
+
+void SetCandidateMultiplicity(int32_t base, int32_t multiplicity) {
+  ScanState& scan = gScan;
+  if (base < kDirectBaseLimit) {
+    scan.multiplicityOf[base] = multiplicity;
+    return;
+  }
+  uint32_t at = LargeHome(base);
+  while (scan.large[at].base != 0 && scan.large[at].base != base) at = (at + 1) % kLargeSlots;
+  scan.large[at] = Term{base, multiplicity};
+}
 
 // The largest left count m whose table entry is above m, 0 when none is: a
 // combination lowers the table only if its smaller side is at most this.
@@ -71,6 +113,8 @@ int64_t LoweringSideLimit() {
   return 0;
 }
 
+// Whether a combination with these sides is worth a look, judged by the table
+// as it was when the scan began: fewer than `below` powers, or lowering it.
 bool Matters(int64_t left, int64_t right) {
   const ScanState& scan = gScan;
   if (left + right < scan.below) return true;
@@ -79,81 +123,88 @@ bool Matters(int64_t left, int64_t right) {
   return m >= 1 && m <= scan.sideLimit && n < scan.table[m];
 }
 
-// Bases two records share, counted from their bits: at least the true count,
-// since bases sharing a bit are made up for by the smaller `extra`.
-[[gnu::always_inline]] inline int64_t Shared(const BaseMask& a, int32_t extraA, const BaseMask& b,
-                                             int32_t extraB) {
-  int64_t count = std::min(extraA, extraB);
+[[gnu::always_inline]] inline int64_t Shared(const BaseMask& a, const BaseMask& b) {
+  int64_t count = 0;
   for (int32_t w = 0; w < kMaskWords; ++w) count += __builtin_popcountll(a.word[w] & b.word[w]);
   return count;
 }
 
-// Whether a combination that can lose at most `lost` powers on each side
-// (`lost` from bases of the kind that cancel, times the smaller of the two
-// largest multiplicities) can reach fewer than `below` powers, or bring its
-// smaller side down to the table's reach.
+// Whether a combination that loses at most `lost` powers on each side can
+// reach fewer than `below` powers, or bring its smaller side within the
+// table's reach.
 [[gnu::always_inline]] inline bool MayMatter(int64_t lost, int64_t size, int64_t left,
                                              int64_t right) {
   const ScanState& scan = gScan;
   return 2 * lost > size + scan.sizeExcess || lost >= std::min(left, right) - scan.sideLimit;
 }
 
-// The second look at a slot that passed the first, by sign: a difference loses
-// powers only on bases where both records have the same sign, a sum only where
-// the signs differ, each base at most the smaller multiplicity on each side.
-// Then the exact counts of what may matter.
-bool SecondLook(int32_t s, int64_t each) {
+// The second look at a slot that passed the first: small bases by sign (each
+// loses at most the smaller of the two largest multiplicities), then the
+// exact counts of what may matter.
+bool SecondLook(int32_t s, int64_t each, const LargeLoss& large) {
   const ScanState& scan = gScan;
   const Candidate& c = scan.candidate;
   const SlotFilter& f = gStoreIndex.filter[s];
   const SlotSigns& g = gStoreIndex.signs[s];
-  const int64_t same = Shared(g.positive, g.extraPositive, c.positiveBases, c.extraPositive) +
-                       Shared(g.negative, g.extraNegative, c.negativeBases, c.extraNegative);
-  const int64_t unlike = Shared(g.positive, g.extraPositive, c.negativeBases, c.extraNegative) +
-                         Shared(g.negative, g.extraNegative, c.positiveBases, c.extraPositive);
-  if (MayMatter(same * each, f.size, c.positive + g.negativeSum, c.negative + g.positiveSum)) {
+  const int64_t same = Shared(g.positive, c.positiveSmall) + Shared(g.negative, c.negativeSmall);
+  const int64_t unlike = Shared(g.positive, c.negativeSmall) + Shared(g.negative, c.positiveSmall);
+  if (MayMatter(same * each + large.inDifference, f.size, c.positive + g.negativeSum,
+                c.negative + g.positiveSum)) {
     const CombinationCounts counts = CountCombination(s, -1);
     if (Matters(counts.positive, counts.negative)) return true;
   }
-  if (MayMatter(unlike * each, f.size, c.positive + g.positiveSum, c.negative + g.negativeSum)) {
+  if (MayMatter(unlike * each + large.inSum, f.size, c.positive + g.positiveSum,
+                c.negative + g.negativeSum)) {
     const CombinationCounts counts = CountCombination(s, +1);
     if (Matters(counts.positive, counts.negative)) return true;
   }
   return false;
 }
 
-// The first look at every slot of a block: all shared bases at once, against
-// bounds of the size and of the smaller side of both the difference and the
-// sum. Most slots end here, so it works from copies in registers.
+// The first look at every slot of a block: its small bases shared with the
+// candidate and its exact loss on the larger ones, against bounds of the size
+// and of the smaller side of both the difference and the sum. Most slots end
+// here, so it works from copies in registers.
 template <int kUnused>
 [[gnu::always_inline]] inline void LookAtBlock(int32_t block) {
   ScanState& scan = gScan;
+  const StoreIndex& index = gStoreIndex;
   const Candidate& c = scan.candidate;
-  const int32_t first = block * kBlock;
-  const int32_t last = std::min(first + kBlock, kStoreSlots);
-  const SlotKind* kind = gStoreIndex.kind;
-  const SlotFilter* filters = gStoreIndex.filter;
-  const BaseMask all = c.all;
-  const int32_t extra = c.extra;
+  const SlotFilter* filters = index.filter;
+  const BaseMask small = c.small;
   const int64_t largest = c.largest;
   const int64_t sizeExcess = scan.sizeExcess;
   const int64_t sideExcess = std::min(c.positive, c.negative) - scan.sideLimit;
-  const bool counting = scan.counting;
-  const int32_t from = scan.from;
-  for (int32_t s = first; s < last; ++s) {
-    bool offer = false;
-    if (s >= from && kind[s] != FreeSlot) {
-      if (!counting || kind[s] != PlainSlot) {
-        offer = true;
-      } else {
-        const SlotFilter& f = filters[s];
-        const int64_t each = std::min<int64_t>(largest, f.largest);
-        const int64_t bound = Shared(f.all, f.extra, all, extra) * each;
-        offer = (2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
-                SecondLook(s, each);
+  const uint32_t stamp = scan.scanStamp;
+  const int32_t firstWord = block * (kBlock / 64);
+  const int32_t lastWord = std::min(firstWord + kBlock / 64, kSlotWords);
+  for (int32_t w = firstWord; w < lastWord; ++w) {
+    // Slots before `from` are never offered.
+    const int32_t lowest = scan.from - w * 64;
+    const uint64_t allowed = lowest <= 0    ? ~uint64_t{0}
+                             : lowest >= 64 ? uint64_t{0}
+                                            : ~uint64_t{0} << lowest;
+    if (!scan.counting) {
+      scan.offered.word[w] = index.occupied.word[w] & allowed;
+      continue;
+    }
+    uint64_t offer = index.unusual.word[w] & allowed;
+    const uint64_t plain = index.occupied.word[w] & ~index.unusual.word[w];
+    uint64_t look = (scan.unsharedMayMatter ? plain : scan.reach.word[w]) & allowed;
+    while (look != 0) {
+      const int32_t s = w * 64 + __builtin_ctzll(look);
+      look &= look - 1;
+      const SlotFilter& f = filters[s];
+      const LargeLoss large = scan.stamp[s] == stamp ? scan.loss[s] : LargeLoss{0, 0};
+      const int64_t each = std::min<int64_t>(largest, f.largest);
+      const int64_t bound =
+          Shared(f.small, small) * each + std::max(large.inDifference, large.inSum);
+      if ((2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
+          SecondLook(s, each, large)) {
+        offer |= uint64_t{1} << (s & 63);
       }
     }
-    scan.offered[s] = offer;
+    scan.offered.word[w] = offer;
   }
   scan.looked[block] = true;
 }
@@ -179,6 +230,28 @@ void Look(int32_t block) {
   LookPortably(block);
 }
 
+// Walks the lists of the candidate's larger bases, adding up what each
+// holder loses with it.
+void AddLargeLosses(int32_t base, int32_t x) {
+  ScanState& scan = gScan;
+  const std::vector<BaseEntry>* holders = RecordsWithBase(base);
+  if (holders == nullptr) return;
+  const uint32_t stamp = scan.scanStamp;
+  const int32_t magnitude = std::abs(x);
+  const bool positive = x > 0;
+  for (const BaseEntry& entry : *holders) {
+    const int32_t s = entry.slot;
+    AddSlot(scan.reach, s);
+    const bool fresh = scan.stamp[s] != stamp;
+    scan.stamp[s] = stamp;
+    LargeLoss& loss = scan.loss[s];
+    const int32_t cancelled = std::min(magnitude, std::abs(entry.multiplicity));
+    const bool same = positive == (entry.multiplicity > 0);
+    loss.inDifference = (fresh ? 0 : loss.inDifference) + (same ? cancelled : 0);
+    loss.inSum = (fresh ? 0 : loss.inSum) + (same ? 0 : cancelled);
+  }
+}
+
 }  // namespace
 
 void SetStoreQueries(StoreQueries queries) {
@@ -199,43 +272,62 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   scan.from = std::max(from, 0);
   std::fill(scan.looked, scan.looked + kBlocks, false);
   if (!scan.counting) return;
+  if (++scan.scanStamp == 0) {
+    std::fill(scan.stamp, scan.stamp + kStoreSlots, 0);
+    scan.scanStamp = 1;
+  }
   c.termCount = candidate.termCount;
-  int32_t positiveTerms = 0;
+  scan.reach = SlotSet{};
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
-    AddBase(c.all, t.base);
     if (x > 0) {
       c.positive += x;
-      AddBase(c.positiveBases, t.base);
-      ++positiveTerms;
     } else {
       c.negative -= x;
-      AddBase(c.negativeBases, t.base);
     }
     c.largest = std::max<int64_t>(c.largest, std::llabs(x));
-    scan.multiplicityOf[t.base] = t.multiplicity;
+    SetCandidateMultiplicity(t.base, t.multiplicity);
     scan.bases[scan.baseCount++] = t.base;
+    if (t.base < kMaskedBaseLimit) {
+      AddBase(c.small, t.base);
+      AddBase(x > 0 ? c.positiveSmall : c.negativeSmall, t.base);
+      const SlotSet& holders = gStoreIndex.holdingSmall[t.base];
+      for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
+    } else {
+      AddLargeLosses(t.base, t.multiplicity);
+    }
   }
-  c.extra = candidate.termCount - BitsSet(c.all);
-  c.extraPositive = positiveTerms - BitsSet(c.positiveBases);
-  c.extraNegative = candidate.termCount - positiveTerms - BitsSet(c.negativeBases);
   // No overflow: both terms are far inside 64 bits (below may be the largest
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
   scan.sideLimit = LoweringSideLimit();
   std::memcpy(scan.table, gBest.BestRightTable, sizeof(int32_t) * (scan.sideLimit + 1));
+  // A record that shares no base with the candidate loses nothing: both its
+  // combinations hold all the powers of both, and its smaller side is its m.
+  const StoreIndex& index = gStoreIndex;
+  scan.unsharedMayMatter =
+      !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
+  const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
+  for (int64_t m = 1; !scan.unsharedMayMatter && m <= reachable && m < kTableSize; ++m) {
+    scan.unsharedMayMatter = index.withSmallerSide[m] > 0;
+  }
 }
 
 bool ScanOffers(int32_t slot) {
   ScanState& scan = gScan;
   if (!scan.looked[slot / kBlock]) Look(slot / kBlock);
-  return scan.offered[slot];
+  return (scan.offered.word[slot >> 6] >> (slot & 63)) & 1;
 }
 
 int32_t NextOffered(int32_t slot) {
-  for (int32_t s = std::max(slot, gScan.from); s < kStoreSlots; ++s) {
-    if (ScanOffers(s)) return s;
+  ScanState& scan = gScan;
+  for (int32_t w = std::max(slot, 0) >> 6; w < kSlotWords; ++w) {
+    const int32_t block = w / (kBlock / 64);
+    if (!scan.looked[block]) Look(block);
+    uint64_t bits = scan.offered.word[w];
+    if (w == slot >> 6) bits &= ~uint64_t{0} << (slot & 63);
+    if (bits != 0) return w * 64 + __builtin_ctzll(bits);
   }
   return kStoreSlots;
 }
@@ -251,7 +343,7 @@ CombinationCounts CountCombination(int32_t slot, int32_t sign) {
                            scan.candidate.termCount};
   for (int32_t i = 0; i < stored.termCount; ++i) {
     const int64_t mu = static_cast<int64_t>(sign) * stored.terms[i].multiplicity;
-    const int64_t x = scan.multiplicityOf[stored.terms[i].base];
+    const int64_t x = CandidateMultiplicity(stored.terms[i].base);
     if (x > 0) {
       counts.positive -= x;
     } else {
@@ -270,7 +362,17 @@ CombinationCounts CountCombination(int32_t slot, int32_t sign) {
 
 void EndScan() {
   ScanState& scan = gScan;
-  for (int32_t i = 0; i < scan.baseCount; ++i) scan.multiplicityOf[scan.bases[i]] = 0;
+  bool large = false;
+  for (int32_t i = 0; i < scan.baseCount; ++i) {
+    const int32_t base = scan.bases[i];
+    if (base < kDirectBaseLimit) {
+      scan.multiplicityOf[base] = 0;
+    } else {
+      large = true;
+    }
+  }
+  // Open addressing leaves no holes to fill in: the whole table goes.
+  if (large) std::fill(scan.large, scan.large + kLargeSlots, Term{0, 0});
   scan.baseCount = 0;
 }
 
