@@ -65,7 +65,7 @@ bool ParseWhole(const char* text, uint64_t least, uint64_t largest, uint64_t& va
 
 int UsageError(const std::string& message) {
   std::fputs(message.c_str(), stderr);
-  std::fputs(kUsageText, stderr);
+  std::fputs(UsageText().c_str(), stderr);
   return 2;
 }
 
@@ -142,7 +142,7 @@ int ProgramEntry(int argc, char** argv) {
   CommandLine line;
   if (int status = ParseCommandLine(argc, argv, line); status >= 0) return status;
   if (line.help) {
-    std::fputs(kUsageText, stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return Finish(0);
   }
   if (line.version) {

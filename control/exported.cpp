@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <string>
 
 #include "control/exported.hpp"
 #include "control/run_state.hpp"
@@ -26,22 +27,12 @@ namespace quorvex {
 int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   // A host calls this directly, so the limits of the fixed tables are checked
   // here and not only when PARAMS.INI is loaded.
-  if (maxBase < 0 || maxBase > kBasePoolSize) {
-    std::printf("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
+  if (const std::string refusal = IterationRefusal(power, maxBase, blockSize, workTerms);
+      !refusal.empty()) {
+    std::printf("%s", refusal.c_str());
     return 0;
   }
-  if (workTerms < 0 || workTerms > kMaxWorkTerms) {
-    std::printf("workTerms %d is outside 0..%d\n", workTerms, kMaxWorkTerms);
-    return 0;
-  }
-  if (blockSize < 2) {
-    std::printf("blockSize %d is below 2\n", blockSize);
-    return 0;
-  }
-  return SearchIteration(power, maxBase, blockSize,
-                         IterationWorkTerms(workTerms, maxBase, blockSize))
-             ? 1
-             : -1;
+  return SearchIteration(power, maxBase, blockSize, workTerms) ? 1 : -1;
 }
 
 }  // namespace quorvex

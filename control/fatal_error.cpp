@@ -32,6 +32,12 @@ void FatalError(const char* message) {
   ExitProcess(1);
 }
 
+void StopOnFailedWrite(const std::string& file) {
+  EmitConsoleBlock();
+  std::printf("Cannot write %s\n", file.c_str());
+  ExitProcess(1);
+}
+
 void FatalErrorF(const char* format, ...) {
   char message[2 * 8000 + 512];
   va_list args;

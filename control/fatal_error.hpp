@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quorvex {
 
@@ -19,6 +20,12 @@ extern ExitControl gExit;
 // Appends "Error: <message>\n" to Bug.txt, prints the same line and ends the
 // process with status 1. The message already ends in a line end.
 [[noreturn]] void FatalError(const char* message);
+
+// A file the run must write could not be written (a full disk, a folder made
+// read-only): says "Cannot write <file>" and ends the process with status 1.
+// Every file is replaced whole or appended with its own sync, so what was
+// written before stays as it was.
+[[noreturn]] void StopOnFailedWrite(const std::string& file);
 
 // printf-style FatalError for messages that quote a file name or a line.
 [[noreturn]] void FatalErrorF(const char* format, ...) __attribute__((format(printf, 1, 2)));

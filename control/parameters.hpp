@@ -1,30 +1,39 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "control/file_reading.hpp"
 
 namespace quorvex {
 
-// The fifteen PARAMS.INI variables, named after their keys.
+// The fifteen PARAMS.INI variables, named after their keys. Their defaults,
+// the order the reader compares keys in and the order the writer writes them
+// in come from one table of keys (parameters.cpp).
 struct Parameters {
-  int32_t POWER = -1;
-  int32_t START = -1;
-  int32_t END = -1;
-  int32_t BLOCKSIZE = -1;
-  int32_t WORKTERMS = -1;
-  int32_t ITERATIONS = -1;
-  int32_t CURRENTITERATION = 0;
-  int32_t NEMB = 0;
-  int32_t CURRENTNEMB = 0;
-  int32_t SAVE = 100;
-  int32_t CURRENTSAVE = 0;
-  int32_t NEMBPASS = 3;
-  int32_t RESTART = -1;
-  int32_t WEIGHT = 8;
-  int32_t PRIORITY = 1;
+  int32_t POWER;
+  int32_t START;
+  int32_t END;
+  int32_t BLOCKSIZE;
+  int32_t WORKTERMS;
+  int32_t ITERATIONS;
+  int32_t CURRENTITERATION;
+  int32_t NEMB;
+  int32_t CURRENTNEMB;
+  int32_t SAVE;
+  int32_t CURRENTSAVE;
+  int32_t NEMBPASS;
+  int32_t RESTART;
+  int32_t WEIGHT;
+  int32_t PRIORITY;
 };
 extern Parameters gParams;
+
+// The values before PARAMS.INI is read: -1 for the required keys (and
+// RESTART: none), the defaults for the others.
+Parameters DefaultParameters();
+// One line per key, for --help: what it is, its default, its limits.
+std::string ParameterHelp();
 
 constexpr const char* kParamsFile = "PARAMS.INI";
 

@@ -1,8 +1,12 @@
 #include "control/usage.hpp"
 
+#include "control/parameters.hpp"
+
 namespace quorvex {
 
-const char* const kUsageText =
+namespace {
+
+const char* const kCommands =
     "Usage: quorvex [extract|verify] [--seed N] [--threads N]\n"
     "       quorvex best [--power K] [--svg FILE]\n"
     "       quorvex status\n"
@@ -28,18 +32,19 @@ const char* const kUsageText =
     "DATA<k>.BIN (store checkpoint), STATS.TXT (cross-reduction statistics),\n"
     "Bug.txt (fatal errors).\n"
     "\n"
-    "PARAMS.INI keys, KEY=value, default in brackets (- means required):\n"
-    "  POWER [-] k   START [-] first MaxBase   END [-] MaxBase where the walk ends\n"
-    "  BLOCKSIZE [-] reduction block size, 2 or more   ITERATIONS [-] per MaxBase\n"
-    "  WORKTERMS [-] bases per iteration, at most 200, 0 = automatic\n"
-    "  SAVE [100] save every N iterations   NEMB [0] cross-reduce every N, 0 = never\n"
-    "  WEIGHT [8] first cross-reduction weight   NEMBPASS [3] passes per weight\n"
-    "  RESTART [none] MaxBase to walk again from at END   PRIORITY [1] 1 = lowest\n"
-    "  CURRENTITERATION, CURRENTSAVE, CURRENTNEMB [0] progress counters\n"
-    "START, END and RESTART are at most 10000.\n"
+    "PARAMS.INI keys, one KEY=value per line, with [their default, limits]:\n";
+
+const char* const kStopping =
     "\n"
     "Stop with Escape, Ctrl-C or kill: progress and store are saved; run again to\n"
     "resume. Exit status: 0 done, 1 stopped or failed, 2 bad command line.\n";
+
+}  // namespace
+
+const std::string& UsageText() {
+  static const std::string text = kCommands + ParameterHelp() + kStopping;
+  return text;
+}
 
 const char* const kVersionText = "quorvex " QUORVEX_VERSION "\n";
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <string>
+
 namespace quorvex {
 
 // The --help text, kept in one place (the README shows it too).
-extern const char* const kUsageText;
+const std::string& UsageText();
 extern const char* const kVersionText;
 
 }  // namespace quorvex

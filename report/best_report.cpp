@@ -41,7 +41,7 @@ void PrintTable(const BestSizes& sizes, int32_t power) {
 
 int BestReport(int32_t power, const std::string& svgPath) {
   if (power < 0) {
-    Parameters params;
+    Parameters params = DefaultParameters();
     if (!ReadReportParameters(params)) return 1;
     power = params.POWER;
   }

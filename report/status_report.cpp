@@ -181,7 +181,7 @@ void WarnAboutEmptyIterations(const Parameters& p) {
 }  // namespace
 
 int StatusReport() {
-  Parameters p;
+  Parameters p = DefaultParameters();
   if (!ReadReportParameters(p)) return 1;
   const FolderLockState lock = ProbeWorkingFolderLock();
   std::printf("Power: %d\n", p.POWER);

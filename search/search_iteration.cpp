@@ -86,22 +86,6 @@ int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped
   return relations;
 }
 
-bool ArgumentsFit(int32_t maxBase, int32_t blockSize, int32_t workTerms) {
-  if (maxBase < 0 || maxBase > kBasePoolSize) {
-    Print("maxBase %d is outside 0..%d\n", maxBase, kBasePoolSize);
-    return false;
-  }
-  if (workTerms < 1 || workTerms > kMaxWorkTerms) {
-    Print("workTerms %d is outside 1..%d\n", workTerms, kMaxWorkTerms);
-    return false;
-  }
-  if (blockSize < 2) {
-    Print("blockSize %d is below 2\n", blockSize);
-    return false;
-  }
-  return true;
-}
-
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -176,8 +160,12 @@ void BuildLattice(NTL::mat_ZZ& lattice, int32_t n, int32_t k) {
 bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
   // The exported entry checks these too; this guard protects direct callers
   // from indexing past the fixed tables.
-  if (!ArgumentsFit(maxBase, blockSize, workTerms)) return true;
-  const int32_t n = workTerms;
+  if (const std::string refusal = IterationRefusal(k, maxBase, blockSize, workTerms);
+      !refusal.empty()) {
+    Print("%s", refusal.c_str());
+    return true;
+  }
+  const int32_t n = IterationWorkTerms(workTerms, maxBase, blockSize);
   {
     // The log suffix and power are the store's, shared with other workers.
     std::lock_guard lock(StoreMutex());

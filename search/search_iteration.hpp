@@ -2,12 +2,11 @@
 
 #include <cstdint>
 
+#include "search/search_limits.hpp"
 #include "store/solution_record.hpp"
 
 namespace quorvex {
 
-constexpr int32_t kBasePoolSize = 10000;
-constexpr int32_t kMaxWorkTerms = 200;
 constexpr int32_t kRelationRows = 600;
 
 // The fixed tables of one search iteration.
@@ -36,7 +35,9 @@ extern thread_local SearchTiming gSearchTiming;
 int32_t IterationWorkTerms(int32_t workTerms, int32_t maxBase, int32_t blockSize);
 
 // One randomised search: draw and print the bases, reduce the lattice, extract
-// the relations, then shorten and harvest them into the store. Returns false
+// the relations, then shorten and harvest them into the store. A workTerms of
+// 0 is the automatic choice (IterationWorkTerms). Arguments beyond the limits
+// are refused with a message and nothing else happens. Returns false
 // when a stop cut it short; the store then holds what the harvest had inserted.
 bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t workTerms);
 

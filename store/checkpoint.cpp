@@ -87,8 +87,7 @@ void KeepDamagedOriginal(const std::string& name) {
     Print("Damaged %s kept as %s\n", name.c_str(), keep.c_str());
     return;
   }
-  Print("Cannot write %s.bad\n", name.c_str());
-  ExitProcess(1);
+  StopOnFailedWrite(name + ".bad");
 }
 
 enum class EntryRead { Read, Damaged, Corrupt };
@@ -176,10 +175,7 @@ void SaveCheckpoint(int32_t power) {
   }
   // Written beside the old file and renamed over it: a crash or a full disk
   // leaves the previous checkpoint whole.
-  if (!ReplaceFileAtomically(name, bytes.data(), bytes.size())) {
-    Print("Cannot write %s\n", name.c_str());
-    ExitProcess(1);
-  }
+  if (!ReplaceFileAtomically(name, bytes.data(), bytes.size())) StopOnFailedWrite(name);
   if (written != gStore.count) FatalError("Savefile gone wrong\n");
 }
 

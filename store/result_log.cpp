@@ -162,7 +162,7 @@ void LogSolution(const SolutionRecord& record) {
   // Printed even when the file refused it, so the result is not lost.
   Print("%s", line.c_str());
   FlushConsole();
-  if (!written) FatalErrorF("Cannot write %s\n", name.c_str());
+  if (!written) StopOnFailedWrite(name);
 }
 
 ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take) {

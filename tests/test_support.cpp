@@ -30,7 +30,7 @@ namespace {
 }  // namespace
 
 void ResetEngineState() {
-  gParams = Parameters{};
+  gParams = DefaultParameters();
   gRun.StopRequested = 0;
   gRun.CurrentPower = 0;
   gRun.CurrentWeight = 0;

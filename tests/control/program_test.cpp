@@ -29,7 +29,7 @@ class Program : public FolderTest {
 };
 
 TEST_F(Program, CommandLineAndExitStatuses) {
-  const std::string usage = kUsageText;
+  const std::string usage = UsageText();
   EXPECT_EQ(Run({}), Outcome(kBanner + "No PARAMS.INI file\nCannot load parameters\n", 1));
   EXPECT_EQ(Run({"--help"}), Outcome(usage, 0));
   EXPECT_EQ(Run({"extract", "-h"}), Outcome(usage, 0));
@@ -202,7 +202,7 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
 }
 
 TEST(Readme, ShowsTheCurrentHelpText) {
-  EXPECT_TRUE(Contains(ReadFile(QUORVEX_SOURCE_DIR "/README.md"), kUsageText));
+  EXPECT_TRUE(Contains(ReadFile(QUORVEX_SOURCE_DIR "/README.md"), UsageText()));
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   status = RunEngine([] {
     SaveParameters();
-    gParams = Parameters{};
+    gParams = DefaultParameters();
     LoadParameters();
   });
   Require(status == -1, "a written file loads");

@@ -88,6 +88,6 @@ reset_run
 } >"$disk/run/DATA4.TXT"
 write_params "$disk/run" END=41 ITERATIONS=1
 fill 0
-expect_refused log "Error: Cannot write DATA4.TXT"
+expect_refused log "Cannot write DATA4.TXT"
 echoed=$(echoed_log_lines 4 "$work/log.out")
 [ -n "$echoed" ] || fail "log: the refused line was not shown on the console"

@@ -31,7 +31,7 @@ TEST(IterationRate, CountersAndFileTimesThatAgree) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Parameters p;
+    Parameters p = DefaultParameters();
     p.SAVE = 10;
     p.NEMB = 50;
     p.CURRENTITERATION = c.iteration;
@@ -48,7 +48,7 @@ TEST(IterationRate, CountersAndFileTimesThatAgree) {
 }
 
 TEST(IterationRate, SchedulesThatAreOff) {
-  Parameters p;
+  Parameters p = DefaultParameters();
   p.SAVE = 0;  // CURRENTSAVE stays 0: only the cross-reduction marks a span
   p.NEMB = 50;
   p.CURRENTNEMB = 20;

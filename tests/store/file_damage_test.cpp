@@ -61,7 +61,7 @@ TEST_F(FileDamage, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
     const std::string out = CaptureOutput([&] { LogSolution(r); }, &status);
     Unlimit();
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(out, logged + "Error: Cannot write DATA4.TXT\n\n");
+    EXPECT_EQ(out, logged + "Cannot write DATA4.TXT\n");
     EXPECT_EQ(ReadFile("DATA4.TXT"), log);
   }
 }

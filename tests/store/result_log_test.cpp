@@ -90,7 +90,7 @@ TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   std::remove("DATA4.TXT");
   ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
   EXPECT_EQ(Ended([&] { LogSolution(r); }),
-            Outcome(logged + "Error: Cannot write DATA4.TXT\n\n", 1));
+            Outcome(logged + "Cannot write DATA4.TXT\n", 1));
 }
 
 }  // namespace
