@@ -1,9 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace quorvex {
+
+// A file open for one operation, closed however the operation ends.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // How reading one of the folder's files ended. The start-up loaders turn it
 // into their messages and stops, the reports into theirs.

@@ -86,14 +86,14 @@ std::string LimitFailure(const Parameters& p) {
 
 FileReading ReadParameters(Parameters& out) {
   FileReading reading;
-  std::FILE* file = std::fopen(kParamsFile, "r");
-  if (file == nullptr) {
+  FilePtr file(std::fopen(kParamsFile, "r"));
+  if (!file) {
     reading.missing = true;
     return reading;
   }
   out = DefaultParameters();
   int32_t length;
-  while ((length = TryLineReader(file, kLineLimit)) >= 0) {
+  while ((length = TryLineReader(file.get(), kLineLimit)) >= 0) {
     ++reading.line;
     const char* line = gLine.LineBuffer;
     if (line[0] == ';' || line[0] == '\0') continue;
@@ -113,7 +113,7 @@ FileReading ReadParameters(Parameters& out) {
     gLine.LineCursor = line + keyLength;
     out.*(found->value) = ReadDecimal();
   }
-  std::fclose(file);
+  file.reset();
   if (length == kLineTooLong) reading.RefuseLongLine();
   if (!reading.failure.empty()) return reading;
   reading.line = 0;  // what follows concerns the whole file

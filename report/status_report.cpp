@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "control/file_reading.hpp"
 #include "control/folder_lock.hpp"
 #include "control/line_reader.hpp"
 #include "report/iteration_rate.hpp"
@@ -43,10 +44,7 @@ std::string LocalTime(double seconds) {
 // The last non-empty line of a text file that only ever grows at its end, read
 // from its tail so a log of many weeks costs no more than a short one.
 std::string LastLine(const std::string& name) {
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "rb"));
+  FilePtr file(std::fopen(name.c_str(), "rb"));
   if (!file) return {};
   char tail[4096];
   std::fseek(file.get(), 0, SEEK_END);

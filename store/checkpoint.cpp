@@ -10,6 +10,7 @@
 #include "control/atomic_file.hpp"
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
+#include "control/file_reading.hpp"
 #include "control/run_state.hpp"
 #include "store/solution_store.hpp"
 
@@ -18,11 +19,6 @@ namespace quorvex {
 CheckpointState gCheckpoint;
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int32_t kSmallestInt32 = -2147483647 - 1;
 

@@ -11,6 +11,7 @@
 #include "control/atomic_file.hpp"
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
+#include "control/file_reading.hpp"
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
 #include "store/solution_notation.hpp"
@@ -20,11 +21,6 @@
 namespace quorvex {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool AppendSynced(const std::string& name, const std::string& data) {
   int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -6,6 +6,7 @@
 
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
+#include "control/file_reading.hpp"
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
@@ -13,15 +14,6 @@
 #include "store/solution_store.hpp"
 
 namespace quorvex {
-
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 FileReading ReadSeedDatabase(int32_t power, const SolutionSink& take, const LongSeedSink& tooLong) {
   FileReading reading;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "control/file_reading.hpp"
 #include "control/line_reader.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
@@ -15,11 +16,6 @@
 namespace quorvex {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Tally {
   int32_t checked = 0;
