@@ -11,12 +11,26 @@
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_store.hpp"
+#include "store/store_scan.hpp"
 
 using namespace quorvex;
 
-extern "C" int32_t Init(int32_t power) {
+namespace quorvex {
+
+void ResetEngine() {
   ResetStore();
   ResetBestRight();
+  ForgetCheckpointDamage();
+  gRun.CurrentPower = 0;
+  gRun.CurrentWeight = 0;
+  gRun.PassCounter = 0;
+  SetStoreQueries(StoreQueries::Quick);
+}
+
+}  // namespace quorvex
+
+extern "C" int32_t Init(int32_t power) {
+  ResetEngine();
   if (int32_t status = LoadSeedDatabase(power)) return status;
   if (int32_t status = LoadResultLog(power)) return status;
   return LoadCheckpoint(power);

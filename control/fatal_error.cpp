@@ -8,12 +8,9 @@
 
 namespace quorvex {
 
-ExitControl gExit;
-
 void ExitProcess(int status) {
   EmitConsoleBlock();
   std::fflush(stdout);
-  if (gExit.hook != nullptr) gExit.hook(status);
   // Other threads may still be inside a reduction: ending without running
   // static destructors under them is the only safe way out. What needed
   // writing is written by now, and the terminal is restored by its handler.

@@ -5,16 +5,9 @@
 
 namespace quorvex {
 
-// Every way the engine ends the process goes through ExitProcess, so tests can
-// intercept it (see ExitHook) instead of losing the test process.
-using ExitHook = void (*)(int status);
-
-struct ExitControl {
-  ExitHook hook = nullptr;  // called instead of std::exit when set; must not return
-};
-extern ExitControl gExit;
-
-// Flushes stdout and ends the process with the status (or hands it to the hook).
+// Every way the engine ends the process early: prints what this thread has
+// collected, flushes the console and ends with the status, without waiting
+// for threads that may still be inside a reduction.
 [[noreturn]] void ExitProcess(int status);
 
 // Appends "Error: <message>\n" to Bug.txt, prints the same line and ends the

@@ -125,6 +125,10 @@ EntryRead ReadEntry(std::FILE* file, SolutionRecord& record) {
 
 }  // namespace
 
+void ForgetCheckpointDamage() {
+  gCheckpoint = CheckpointState{};
+}
+
 std::string CheckpointName(int32_t power) {
   return "DATA" + std::to_string(power) + ".BIN";
 }

@@ -18,6 +18,9 @@ struct CheckpointState {
 };
 extern CheckpointState gCheckpoint;
 
+// A new start knows of no damaged checkpoint yet.
+void ForgetCheckpointDamage();
+
 // "DATA<k>.BIN"
 std::string CheckpointName(int32_t power);
 // Writes the whole store to DATA<k>.BIN atomically; a failed write ends the

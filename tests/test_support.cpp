@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "control/fatal_error.hpp"
+#include "control/exported.hpp"
 #include "control/line_reader.hpp"
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
@@ -23,22 +23,11 @@
 
 namespace quorvex::testing_support {
 
-namespace {
-[[noreturn]] void ThrowingExit(int status) {
-  throw ProcessExit{status};
-}
-}  // namespace
-
 void ResetEngineState() {
+  ResetEngine();
   gParams = DefaultParameters();
   gRun.StopRequested = 0;
-  gRun.CurrentPower = 0;
-  gRun.CurrentWeight = 0;
-  gRun.PassCounter = 0;
   gRandom = RandomState{};
-  ResetStore();
-  ResetBestRight();
-  gCheckpoint = CheckpointState{};
 }
 
 void FolderTest::SetUp() {
@@ -49,16 +38,38 @@ void FolderTest::SetUp() {
   folder_ = made;
   std::filesystem::current_path(folder_);
   ResetEngineState();
-  gExit.hook = ThrowingExit;
 }
 
 void FolderTest::TearDown() {
-  gExit.hook = nullptr;
   std::filesystem::current_path(previous_);
   std::error_code ignored;
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(folder_, ignored);
+}
+
+Outcome EndedInChild(const std::function<void()>& fn) {
+  // The engine ends the process on a fatal error, so the call runs in a
+  // child whose console goes to a file the parent reads afterwards.
+  constexpr int kReturned = 99;
+  std::fflush(stdout);
+  char path[] = "/tmp/quorvex-ended-XXXXXX";
+  const int out = mkstemp(path);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out, STDOUT_FILENO);
+    fn();
+    std::fflush(stdout);
+    _exit(kReturned);
+  }
+  close(out);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Outcome outcome{ReadFile(path), -1};
+  unlink(path);
+  if (WIFSIGNALED(status)) outcome.second = 128 + WTERMSIG(status);
+  if (WIFEXITED(status) && WEXITSTATUS(status) != kReturned) outcome.second = WEXITSTATUS(status);
+  return outcome;
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,11 +10,6 @@
 #include "store/solution_record.hpp"
 
 namespace quorvex::testing_support {
-
-// Thrown by the test exit hook where the engine would end the process.
-struct ProcessExit {
-  int status;
-};
 
 // Resets every global of the engine to its start-of-process state.
 void ResetEngineState();
@@ -40,30 +36,23 @@ inline bool Contains(const std::string& text, const std::string& part) {
 // The values as 32-bit little-endian integers, as the checkpoint holds them.
 std::string Int32Bytes(const std::vector<int32_t>& values);
 
-// Runs `fn` with stdout captured; returns what it printed. When the engine
-// ends the process inside, `exitStatus` receives the status (else -1).
+// Runs `fn` with stdout captured; returns what it printed.
 template <typename Fn>
-std::string CaptureOutput(Fn&& fn, int* exitStatus = nullptr) {
+std::string CaptureOutput(Fn&& fn) {
   ::testing::internal::CaptureStdout();
-  int status = -1;
-  try {
-    fn();
-  } catch (const ProcessExit& e) {
-    status = e.status;
-  }
+  fn();
   std::fflush(stdout);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  if (exitStatus != nullptr) *exitStatus = status;
-  return out;
+  return ::testing::internal::GetCapturedStdout();
 }
 
 // What `fn` printed and its exit status (-1 when it returned), as one value.
+// It runs in a child process, since the engine ends the process on a fatal
+// error: what it changes is lost with the child.
 using Outcome = std::pair<std::string, int>;
+Outcome EndedInChild(const std::function<void()>& fn);
 template <typename Fn>
 Outcome Ended(Fn&& fn) {
-  int status = -1;
-  std::string out = CaptureOutput(fn, &status);
-  return {out, status};
+  return EndedInChild(std::function<void()>(fn));
 }
 // The outcome of FatalError(message).
 inline Outcome Fatal(const std::string& message) {

@@ -123,10 +123,8 @@ TEST_F(SearchIterationTest, OrderBasesTiesAndConsistencyStops) {
   for (auto [bases, output] : std::vector<std::pair<std::vector<int32_t>, std::string>>{
            {{3, 0, 2}, "3 0 Error: Zero term\n\n"}, {{3, -2}, "3 -2 \nError: Negative ind\n\n"}}) {
     std::copy(bases.begin(), bases.end(), gSearch.BasePool);
-    int status = 0;
-    EXPECT_EQ(CaptureOutput([&] { OrderBases(static_cast<int32_t>(bases.size())); }, &status),
-              output);
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(testing_support::Ended([&] { OrderBases(static_cast<int32_t>(bases.size())); }),
+              testing_support::Outcome(output, 1));
     EXPECT_EQ(ReadFile("Bug.txt"), output.substr(output.find("Error")));
     std::remove("Bug.txt");
   }

@@ -89,8 +89,7 @@ TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   // A log that cannot be written: the line still reaches the console.
   std::remove("DATA4.TXT");
   ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
-  EXPECT_EQ(Ended([&] { LogSolution(r); }),
-            Outcome(logged + "Cannot write DATA4.TXT\n", 1));
+  EXPECT_EQ(Ended([&] { LogSolution(r); }), Outcome(logged + "Cannot write DATA4.TXT\n", 1));
 }
 
 }  // namespace
