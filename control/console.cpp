@@ -1,5 +1,6 @@
 #include "control/console.hpp"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -9,6 +10,7 @@ namespace quorvex {
 namespace {
 
 thread_local std::string* tBlock = nullptr;
+std::atomic<bool> gQuiet{false};
 // One block at a time on the console.
 std::mutex gBlockMutex;
 
@@ -20,21 +22,15 @@ void WriteBlock(std::string& text) {
   text.clear();
 }
 
-}  // namespace
-
-void Print(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+void PrintArguments(const char* format, va_list args) {
   if (tBlock == nullptr) {
     std::vprintf(format, args);
-    va_end(args);
     return;
   }
   char small[512];
   va_list again;
   va_copy(again, args);
   const int length = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
   if (length >= 0 && static_cast<size_t>(length) < sizeof small) {
     tBlock->append(small, static_cast<size_t>(length));
   } else if (length >= 0) {
@@ -44,6 +40,31 @@ void Print(const char* format, ...) {
     tBlock->resize(at + static_cast<size_t>(length));
   }
   va_end(again);
+}
+
+}  // namespace
+
+void Print(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  PrintArguments(format, args);
+  va_end(args);
+}
+
+void PrintDetail(const char* format, ...) {
+  if (gQuiet.load(std::memory_order_relaxed)) return;
+  va_list args;
+  va_start(args, format);
+  PrintArguments(format, args);
+  va_end(args);
+}
+
+void SetQuietConsole(bool quiet) {
+  gQuiet = quiet;
+}
+
+bool QuietConsole() {
+  return gQuiet;
 }
 
 void FlushConsole() {

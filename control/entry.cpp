@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "control/console.hpp"
 #include "control/exported.hpp"
 #include "control/fatal_error.hpp"
 #include "control/folder_lock.hpp"
@@ -34,6 +35,7 @@ struct CommandLine {
   bool haveSeed = false;
   uint32_t seed = 0;
   int32_t threads = 1;  // --threads
+  bool quiet = false;   // --quiet
   int32_t power = -1;   // --power; -1: PARAMS.INI's
   std::string svg;      // --svg
   bool help = false;
@@ -100,6 +102,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
         return status;
       }
       line.threads = static_cast<int32_t>(threads);
+    } else if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0) {
+      line.quiet = true;
     } else if (std::strcmp(arg, "--power") == 0) {
       uint64_t power = 0;
       if (int status = OptionNumber(argc, argv, i, 0, INT32_MAX, power); status >= 0) return status;
@@ -185,6 +189,7 @@ int ProgramEntry(int argc, char** argv) {
   if (line.command == Command::Verify) return Finish(VerifyAll(gParams.POWER));
 
   const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
+  SetQuietConsole(line.quiet);
   WorkerPool pool(line.threads, seed, RunIteration);
   const int status = RunLoop(pool);
   // A worker left inside a reduction by a stop cannot be waited for.

@@ -1,6 +1,7 @@
 #include "control/run_loop.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
@@ -48,6 +49,33 @@ int64_t IterationsUntil(int32_t counter, int32_t period) {
   return std::max<int64_t>(1, static_cast<int64_t>(period) - counter);
 }
 
+// A quiet run's one line about every ten seconds, in place of the lines of
+// every iteration.
+class StatusLine {
+ public:
+  explicit StatusLine(WorkerPool& pool) : pool_(pool), last_(Clock::now()) {}
+  void Tick() {
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - last_).count();
+    if (seconds < kPeriodSeconds) return;
+    const int64_t finished = pool_.FinishedIterations();
+    const StoreGlance store = GlanceAtStore();
+    Print("Status: %.2f iterations/s, MaxBase %d, %d solutions stored, best m+n %lld\n",
+          static_cast<double>(finished - finished_) / seconds, gParams.START, store.count,
+          static_cast<long long>(store.fewestPowers));
+    FlushConsole();
+    last_ = now;
+    finished_ = finished;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr double kPeriodSeconds = 10.0;
+  WorkerPool& pool_;
+  Clock::time_point last_;
+  int64_t finished_ = 0;
+};
+
 // Runs the rest of the current MaxBase step. Returns false on a stop.
 bool RunStep(WorkerPool& pool) {
   Parameters& p = gParams;
@@ -77,6 +105,13 @@ bool RunStep(WorkerPool& pool) {
 
 int RunLoop(WorkerPool& pool) {
   Parameters& p = gParams;
+  StatusLine status(pool);
+  if (QuietConsole()) pool.WhileWaiting([&status] { status.Tick(); });
+  // The status line lives here only.
+  struct Untick {
+    WorkerPool& pool;
+    ~Untick() { pool.WhileWaiting(nullptr); }
+  } untick{pool};
   for (;;) {
     while (p.START != p.END) {
       Print("Max=%d\n", p.START);

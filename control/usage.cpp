@@ -7,7 +7,8 @@ namespace quorvex {
 namespace {
 
 const char* const kCommands =
-    "Usage: quorvex [extract|verify] [--seed N] [--threads N]\n"
+    "Usage: quorvex [--seed N] [--threads N] [--quiet]\n"
+    "       quorvex extract|verify\n"
     "       quorvex best [--power K] [--svg FILE]\n"
     "       quorvex status\n"
     "\n"
@@ -23,6 +24,8 @@ const char* const kCommands =
     "             last improvements (best and status only read, beside a search too)\n"
     "  --seed N   seed the random draws with N (0..4294967295) instead of the clock\n"
     "  -j, --threads N  search with N workers at once (1..1024, default 1)\n"
+    "  -q, --quiet  print what the search finds and a status line every 10 s,\n"
+    "             not the bases and sizes of every iteration\n"
     "  --power K  best: for power K instead of the POWER of PARAMS.INI\n"
     "  --svg FILE best: draw the table as an SVG picture in FILE instead\n"
     "  --help     show this text;  --version  show the version\n"

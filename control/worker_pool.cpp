@@ -77,7 +77,10 @@ void WorkerPool::Work(int32_t index, uint32_t seed) {
     }
     lock.lock();
     --running_;
-    if (result >= 0) ++finished_;
+    if (result >= 0) {
+      ++finished_;
+      ++totalFinished_;
+    }
     done_.notify_all();
   }
 }
@@ -101,7 +104,7 @@ int32_t WorkerPool::RunIterations(const IterationArgs& args, int32_t count) {
         break;
       }
     }
-    done_.wait_for(lock, kStopLookPeriod);
+    Wait(lock);
   }
   count_ = started_;  // nothing more is handed out
   return finished_;
@@ -111,7 +114,20 @@ void WorkerPool::RunOnFirstWorker(const std::function<void()>& job) {
   std::unique_lock lock(mutex_);
   job_ = &job;
   wake_.notify_all();
-  done_.wait(lock, [&] { return job_ == nullptr; });
+  while (job_ != nullptr) Wait(lock);
+}
+
+void WorkerPool::Wait(std::unique_lock<std::mutex>& lock) {
+  done_.wait_for(lock, kStopLookPeriod);
+  if (!tick_) return;
+  lock.unlock();
+  tick_();
+  lock.lock();
+}
+
+int64_t WorkerPool::FinishedIterations() {
+  std::lock_guard lock(mutex_);
+  return totalFinished_;
 }
 
 }  // namespace quorvex

@@ -46,9 +46,16 @@ class WorkerPool {
   // A worker was left behind after a stop: the process must end without
   // waiting for it.
   bool Abandoned() const { return abandoned_; }
+  // Called every few tens of milliseconds by the thread that waits for the
+  // workers, for as long as it waits.
+  void WhileWaiting(std::function<void()> tick) { tick_ = std::move(tick); }
+  // Iterations finished since the pool began.
+  int64_t FinishedIterations();
 
  private:
   void Work(int32_t index, uint32_t seed);
+  // Waits for a worker to report, or a moment, then ticks.
+  void Wait(std::unique_lock<std::mutex>& lock);
   bool HasWorkFor(int32_t index) const;
 
   IterationFn iterate_;
@@ -65,6 +72,8 @@ class WorkerPool {
   const std::function<void()>* job_ = nullptr;
   bool shutdown_ = false;
   bool abandoned_ = false;
+  int64_t totalFinished_ = 0;
+  std::function<void()> tick_;
 };
 
 // The seed of worker `index`: `seed` for worker 0, and for the others values

@@ -182,7 +182,7 @@ void WriteStatistics(int32_t w) {
   std::snprintf(line, sizeof line,
                 "Weight %d, pass %d: average terms %f (from %" PRId64 " to %" PRId64 ")\n", w,
                 gRun.PassCounter, static_cast<double>(average), lowest, highest);
-  std::fputs(line, stdout);
+  PrintDetail("%s", line);
   FlushConsole();
   if (std::FILE* stats = std::fopen(kStatsFile, "at")) {
     std::fputs(line, stats);
@@ -218,7 +218,7 @@ void CrossReduceAtWeight(int32_t w, int32_t passes) {
       if (slot.termCount == 0) continue;
       ++visited;
       if (visited % 10 == 0) {
-        Print("%d(%d): %d/%d    \r", w, gRun.PassCounter + 1, visited, gStore.count);
+        PrintDetail("%d(%d): %d/%d    \r", w, gRun.PassCounter + 1, visited, gStore.count);
         FlushConsole();
       }
       if (StopNow()) return;

@@ -178,17 +178,17 @@ bool HarvestRelations(int32_t rowCount, int32_t workTerms) {
     }
     candidate.termCount = count;
     EvaluateCandidate(candidate);
-    Print("(%d,%d)", candidate.leftCount, candidate.rightCount);
+    PrintDetail("(%d,%d)", candidate.leftCount, candidate.rightCount);
     FlushConsole();
     harvestSum += Size(candidate);
     if (!ShortenAgainstStore(candidate)) {
       // The pairs printed so far stay on a line of their own.
-      Print("\n");
+      PrintDetail("\n");
       return false;
     }
   }
-  Print("\n");
-  Print("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
+  PrintDetail("\n");
+  PrintDetail("Average=%" PRId64 " terms\n", rowCount > 0 ? harvestSum / rowCount : 0);
   return true;
 }
 

@@ -114,10 +114,10 @@ void Shuffle(int32_t* values, int32_t count) {
 void OrderBases(int32_t count) {
   if (count < 0 || count > kMaxWorkTerms) FatalError("Internal\n");
   for (int32_t i = 0; i < count; ++i) {
-    Print("%d ", gSearch.BasePool[i]);
+    PrintDetail("%d ", gSearch.BasePool[i]);
     if (gSearch.BasePool[i] == 0) FatalError("Zero term\n");
   }
-  Print("\n");
+  PrintDetail("\n");
   bool taken[kMaxWorkTerms] = {};
   for (int32_t r = 0; r < count; ++r) {
     int32_t best = -1;
@@ -211,7 +211,7 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
     if (StopNow() || !HarvestRelations(rows, n)) return false;
   }
   if (dropped > 0) {
-    Print("Dropped %d relations with more than %d powers\n", dropped, kMaxPowers);
+    PrintDetail("Dropped %d relations with more than %d powers\n", dropped, kMaxPowers);
   }
   gSearchTiming.totalSeconds += SecondsSince(start);
   ++gSearchTiming.iterations;

@@ -1,5 +1,6 @@
 #include "store/solution_store.hpp"
 
+#include <atomic>
 #include <cstdint>
 
 #include "control/fatal_error.hpp"
@@ -11,6 +12,20 @@
 namespace quorvex {
 
 SolutionStore gStore;
+
+namespace {
+
+// Copies for GlanceAtStore, written under the store's lock.
+std::atomic<int32_t> gGlanceCount{0};
+std::atomic<int64_t> gGlanceFewest{0};
+
+void NoteEntered(const SolutionRecord& record) {
+  const int64_t size = int64_t{record.leftCount} + record.rightCount;
+  const int64_t fewest = gGlanceFewest.load(std::memory_order_relaxed);
+  if (fewest == 0 || size < fewest) gGlanceFewest.store(size, std::memory_order_relaxed);
+}
+
+}  // namespace
 
 namespace {
 
@@ -83,8 +98,15 @@ std::mutex& StoreMutex() {
   return mutex;
 }
 
+StoreGlance GlanceAtStore() {
+  return {gGlanceCount.load(std::memory_order_relaxed),
+          gGlanceFewest.load(std::memory_order_relaxed)};
+}
+
 void ResetStore() {
   gStore.count = 0;
+  gGlanceCount = 0;
+  gGlanceFewest = 0;
   gStore.inUseHead = nullptr;
   gStore.freeHead = &gStore.slots[0];
   for (int32_t i = 0; i < kStoreSlots; ++i) {
@@ -144,6 +166,8 @@ void AddRecord(const SolutionRecord& record) {
   SolutionRecord* slot = gStore.freeHead;
   gStore.freeHead = slot->next;
   gStore.count += 1;
+  gGlanceCount.store(gStore.count, std::memory_order_relaxed);
+  NoteEntered(record);
   *slot = record;
   slot->next = gStore.inUseHead;
   slot->prev = nullptr;
@@ -164,6 +188,7 @@ void RemoveRecord(SolutionRecord* target) {
   gStore.freeHead = target;
   target->termCount = 0;
   gStore.count -= 1;
+  gGlanceCount.store(gStore.count, std::memory_order_relaxed);
 }
 
 void ReplaceRecord(const SolutionRecord& record, SolutionRecord* target) {
@@ -173,6 +198,7 @@ void ReplaceRecord(const SolutionRecord& record, SolutionRecord* target) {
   *target = record;
   target->next = next;
   target->prev = prev;
+  NoteEntered(record);
   IndexSlot(SlotOf(target), false);
 }
 

@@ -24,6 +24,15 @@ enum InsertMode : int32_t { InsertQuiet = 0, InsertLogged = 1, InsertReplace = 2
 std::mutex& StoreMutex();
 
 void ResetStore();
+
+// What a watcher of a running search may read without the store's lock: the
+// number of records stored and the fewest powers (m + n) of any record that
+// has entered the store since the last ResetStore (0: none yet).
+struct StoreGlance {
+  int32_t count;
+  int64_t fewestPowers;
+};
+StoreGlance GlanceAtStore();
 // Canonicalizes the record in place, rejects duplicates and out-of-range m,
 // logs and lowers the table on improvement (modes 1 and 2), then adds it,
 // evicts for it, or replaces target (mode 2).
