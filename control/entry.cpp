@@ -142,7 +142,7 @@ int Finish(int status) {
 
 }  // namespace
 
-int ProgramEntry(int argc, char** argv) {
+int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   CommandLine line;
   if (int status = ParseCommandLine(argc, argv, line); status >= 0) return status;
   if (line.help) {
@@ -190,8 +190,11 @@ int ProgramEntry(int argc, char** argv) {
 
   const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
   SetQuietConsole(line.quiet);
+  if (extension != nullptr) extension->Loaded(seed, line.threads);
   WorkerPool pool(line.threads, seed, RunIteration);
+  if (extension != nullptr) extension->Started(pool);
   const int status = RunLoop(pool);
+  if (extension != nullptr) extension->Ended(status);
   // A worker left inside a reduction by a stop cannot be waited for.
   if (pool.Abandoned()) ExitProcess(status);
   StopKeyboardWatch();

@@ -125,6 +125,27 @@ void WorkerPool::Wait(std::unique_lock<std::mutex>& lock) {
   lock.lock();
 }
 
+bool WorkerPool::TakeIteration(IterationArgs& args) {
+  std::lock_guard lock(mutex_);
+  if (job_ != nullptr || started_ >= count_ || StopNow()) return false;
+  args = args_;
+  ++started_;
+  ++running_;
+  return true;
+}
+
+void WorkerPool::FinishIteration(int32_t result) {
+  {
+    std::lock_guard lock(mutex_);
+    --running_;
+    if (result >= 0) {
+      ++finished_;
+      ++totalFinished_;
+    }
+  }
+  done_.notify_all();
+}
+
 int64_t WorkerPool::FinishedIterations() {
   std::lock_guard lock(mutex_);
   return totalFinished_;

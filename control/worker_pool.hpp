@@ -52,6 +52,12 @@ class WorkerPool {
   // Iterations finished since the pool began.
   int64_t FinishedIterations();
 
+  // For workers in other processes, served by a thread of the caller's: the
+  // next iteration to run, when the run loop is handing one out now.
+  bool TakeIteration(IterationArgs& args);
+  // Reports an iteration taken with TakeIteration; `result` as IterationFn's.
+  void FinishIteration(int32_t result);
+
  private:
   void Work(int32_t index, uint32_t seed);
   // Waits for a worker to report, or a moment, then ticks.

@@ -149,7 +149,19 @@ std::string ResultLogName(int32_t power) {
   return "DATA" + std::to_string(power) + ".TXT";
 }
 
+namespace {
+std::function<void(const SolutionRecord&)> gDiversion;
+}  // namespace
+
+void DivertResultLog(std::function<void(const SolutionRecord&)> diversion) {
+  gDiversion = std::move(diversion);
+}
+
 void LogSolution(const SolutionRecord& record) {
+  if (gDiversion) {
+    gDiversion(record);
+    return;
+  }
   const std::string name = ResultLogName(gRun.CurrentPower);
   char suffix[64];
   std::snprintf(suffix, sizeof suffix, " (%d,%d)\n", gRun.CurrentWeight, gRun.PassCounter);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "control/file_reading.hpp"
@@ -17,6 +18,9 @@ std::string ResultLogName(int32_t power);
 // written the line is still printed, then the process ends with
 // "Cannot write DATA<k>.TXT" (status 1).
 void LogSolution(const SolutionRecord& record);
+// Sends every LogSolution to `diversion` instead of the file and the console
+// (a process of a spread search that owns no file); an empty one restores.
+void DivertResultLog(std::function<void(const SolutionRecord&)> diversion);
 struct ResultLogReading : FileReading {
   std::string tornLine;  // a last line without line end that was skipped as torn
 };

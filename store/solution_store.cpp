@@ -19,7 +19,10 @@ namespace {
 std::atomic<int32_t> gGlanceCount{0};
 std::atomic<int64_t> gGlanceFewest{0};
 
+std::function<void(const SolutionRecord&)> gObserver;
+
 void NoteEntered(const SolutionRecord& record) {
+  if (gObserver) gObserver(record);
   const int64_t size = int64_t{record.leftCount} + record.rightCount;
   const int64_t fewest = gGlanceFewest.load(std::memory_order_relaxed);
   if (fewest == 0 || size < fewest) gGlanceFewest.store(size, std::memory_order_relaxed);
@@ -96,6 +99,10 @@ SolutionRecord* WalkForVictim(const SolutionRecord& record) {
 std::mutex& StoreMutex() {
   static std::mutex mutex;
   return mutex;
+}
+
+void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer) {
+  gObserver = std::move(observer);
 }
 
 StoreGlance GlanceAtStore() {

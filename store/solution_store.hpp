@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "store/solution_record.hpp"
@@ -33,6 +34,11 @@ struct StoreGlance {
   int64_t fewestPowers;
 };
 StoreGlance GlanceAtStore();
+
+// Called with every record that enters the store (added or put in place of
+// another), in canonical form, under the store's lock: a search spread over
+// processes passes such records on to the others. None by default.
+void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer);
 // Canonicalizes the record in place, rejects duplicates and out-of-range m,
 // logs and lowers the table on improvement (modes 1 and 2), then adds it,
 // evicts for it, or replaces target (mode 2).

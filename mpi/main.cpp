@@ -1,0 +1,31 @@
+// quorvex-mpi: the search of quorvex spread over the processes of an Open MPI
+// job, for example `mpirun -np 16 quorvex-mpi --seed 5`. It takes the same
+// command line as quorvex; with one process it is quorvex.
+#include <mpi.h>
+
+#include <cstdio>
+
+#include "control/entry.hpp"
+#include "mpi/spread_search.hpp"
+
+int main(int argc, char** argv) {
+  // Process 0 talks to the others from one thread of its own, one call at a time.
+  int provided = 0;
+  MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
+  int rank = 0;
+  int processes = 1;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &processes);
+  if (processes == 1) {
+    const int status = quorvex::ProgramEntry(argc, argv);
+    MPI_Finalize();
+    return status;
+  }
+  if (provided < MPI_THREAD_SERIALIZED) {
+    if (rank == 0) std::fprintf(stderr, "This Open MPI cannot be used from several threads\n");
+    MPI_Finalize();
+    return 1;
+  }
+  if (rank == 0) return quorvex::RunFirstProcess(argc, argv, processes);
+  return quorvex::RunOtherProcess(rank);
+}

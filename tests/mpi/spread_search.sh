@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# quorvex-mpi over three processes: a seeded walk whose logged lines all hold,
+# none logged twice, and whose checkpoint loads again; and over one process,
+# exactly the plain program's output and files.
+set -euo pipefail
+program=$(realpath "$1")
+spread=$(dirname "$program")/quorvex-mpi
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../reliability/files.bash"
+if [ ! -x "$spread" ] || ! command -v mpirun >/dev/null; then
+  echo "SKIP: quorvex-mpi or mpirun is not there"
+  exit 0
+fi
+# What Open MPI needs to run as root, as CI does.
+export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1
+mpi=(mpirun --allow-run-as-root --oversubscribe)
+
+work=$(mktemp -d /tmp/quorvex-mpi-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# Three processes: a walk over four MaxBase values with a cross-reduction.
+mkdir "$work/three"
+write_params "$work/three" START=60 END=64 ITERATIONS=4 SAVE=3 NEMB=6 WEIGHT=2 NEMBPASS=1
+(cd "$work/three" && "${mpi[@]}" -np 3 "$spread" --seed 5 >"$work/three.out" 2>&1) ||
+  fail "three processes: status $?: $(tail -c 500 "$work/three.out")"
+grep -qx "START=64" "$work/three/PARAMS.INI" || fail "three processes: the walk did not end"
+[ -s "$work/three/DATA4.TXT" ] || fail "three processes: nothing logged"
+duplicates=$(grep '^(' "$work/three/DATA4.TXT" | sed 's/ ([-0-9]*,[0-9]*)$//' | sort | uniq -d)
+[ -z "$duplicates" ] || fail "three processes: logged twice: $duplicates"
+(cd "$work/three" && "$program" verify >"$work/verify.out" 2>&1) ||
+  fail "three processes: a logged or stored solution is false: $(tail -3 "$work/verify.out")"
+(cd "$work/three" && "$program" extract >"$work/extract.out" 2>&1) || fail "extract failed"
+expect_clean_load "$work/extract.out" "three processes: the checkpoint"
+checkpoint_solutions 4 "$work/three/DATA4.BIN" >"$work/saved.txt" ||
+  fail "three processes: DATA4.BIN does not decode"
+listed_solutions 4 "$work/extract.out" >"$work/listed.txt"
+stored=$(wc -l <"$work/saved.txt")
+[ "$stored" -gt 0 ] && [ -z "$(missing_lines "$work/saved.txt" "$work/listed.txt")" ] ||
+  fail "three processes: of $stored solutions saved, some did not load again"
+
+# One process is the plain program.
+for run in plain one; do
+  mkdir "$work/$run"
+  write_params "$work/$run" START=60 END=62 ITERATIONS=3 NEMB=4
+done
+(cd "$work/plain" && "$program" --seed 9 >"$work/plain.out" 2>&1) || fail "plain run failed"
+(cd "$work/one" && "${mpi[@]}" -np 1 "$spread" --seed 9 >"$work/one.out" 2>&1) ||
+  fail "one process: status $?"
+cmp -s "$work/plain.out" "$work/one.out" || fail "one process: output differs from the plain run"
+for file in PARAMS.INI DATA4.TXT DATA4.BIN STATS.TXT; do
+  cmp -s "$work/plain/$file" "$work/one/$file" || fail "one process: $file differs"
+done
+echo "three processes: $(grep -c '^(' "$work/three/DATA4.TXT") lines logged, all true and" \
+  "distinct, $stored solutions saved and loaded again; one process: as the plain program"
