@@ -5,12 +5,14 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "control/console.hpp"
 #include "control/exported.hpp"
 #include "control/fatal_error.hpp"
 #include "control/folder_lock.hpp"
 #include "control/keyboard.hpp"
+#include "control/merge_folders.hpp"
 #include "control/parameters.hpp"
 #include "control/priority.hpp"
 #include "control/run_loop.hpp"
@@ -28,16 +30,17 @@ namespace quorvex {
 
 namespace {
 
-enum class Command { Search, Extract, Verify, Best, Status };
+enum class Command { Search, Extract, Verify, Best, Status, Merge };
 
 struct CommandLine {
   Command command = Command::Search;
   bool haveSeed = false;
   uint32_t seed = 0;
-  int32_t threads = 1;  // --threads
-  bool quiet = false;   // --quiet
-  int32_t power = -1;   // --power; -1: PARAMS.INI's
-  std::string svg;      // --svg
+  int32_t threads = 1;               // --threads
+  bool quiet = false;                // --quiet
+  int32_t power = -1;                // --power; -1: PARAMS.INI's
+  std::string svg;                   // --svg
+  std::vector<std::string> folders;  // merge: the folders to take from
   bool help = false;
   bool version = false;
 };
@@ -114,11 +117,14 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
       line.svg = value;
     } else if (arg[0] == '-') {
       return UsageError("Unknown option " + std::string(arg) + "\n");
+    } else if (haveCommand && line.command == Command::Merge) {
+      line.folders.push_back(arg);
     } else if (!haveCommand) {
       // Only the first word counts; any further word is ignored.
       haveCommand = true;
       if (EqualsIgnoringCase(arg, "extract")) line.command = Command::Extract;
       if (EqualsIgnoringCase(arg, "verify")) line.command = Command::Verify;
+      if (EqualsIgnoringCase(arg, "merge")) line.command = Command::Merge;
       if (EqualsIgnoringCase(arg, "best")) line.command = Command::Best;
       if (EqualsIgnoringCase(arg, "status")) line.command = Command::Status;
     }
@@ -159,10 +165,14 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   if (line.command == Command::Best) return Finish(BestReport(line.power, line.svg));
   if (line.command == Command::Status) return Finish(StatusReport());
 
+  if (line.command == Command::Merge && line.folders.empty()) {
+    return UsageError("merge needs the folders to take solutions from\n");
+  }
   std::printf("Quorvex beta 10\n");
   gRun.StopRequested = 0;
   // Listing and verifying only read, so they may run beside a search.
-  if (line.command == Command::Search && !LockWorkingFolder()) {
+  const bool writes = line.command == Command::Search || line.command == Command::Merge;
+  if (writes && !LockWorkingFolder()) {
     std::printf("Another quorvex run is using this folder\n");
     return Finish(1);
   }
@@ -172,7 +182,7 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   }
   ApplyPriority(gParams.PRIORITY);
   std::fflush(stdout);
-  if (line.command == Command::Search) {
+  if (writes) {
     // Loading a large store takes a while; a stop during it ends the run
     // before any file is written (Init then reports it).
     InstallStopSignals();
@@ -187,6 +197,12 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
     return Finish(0);
   }
   if (line.command == Command::Verify) return Finish(VerifyAll(gParams.POWER));
+  if (line.command == Command::Merge) {
+    const int status = MergeFolders(gParams.POWER, line.folders);
+    StopKeyboardWatch();
+    KeyboardEnd();
+    return Finish(status);
+  }
 
   const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
   SetQuietConsole(line.quiet);

@@ -9,6 +9,7 @@ namespace {
 const char* const kCommands =
     "Usage: quorvex [--seed N] [--threads N] [--quiet]\n"
     "       quorvex extract|verify\n"
+    "       quorvex merge FOLDER...\n"
     "       quorvex best [--power K] [--svg FILE]\n"
     "       quorvex status\n"
     "\n"
@@ -18,6 +19,8 @@ const char* const kCommands =
     "  (none)     search, resuming where the last run stopped\n"
     "  extract    list the stored solutions and end\n"
     "  verify     check every stored and logged solution exactly\n"
+    "  merge      bring the solutions of other folders' DATA<k>.BIN and DATA<k>.TXT\n"
+    "             into this folder's store, each checked exactly first\n"
     "  best       print the fewest right powers n known for each left count m, with\n"
     "             a witness, and whether the search found it or DATABASE.TXT gave it\n"
     "  status     tell where the run in this folder stands: MaxBase, speed, store,\n"

@@ -179,9 +179,12 @@ void SaveCheckpoint(int32_t power) {
   if (written != gStore.count) FatalError("Savefile gone wrong\n");
 }
 
-CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress) {
+CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress,
+                                 const std::string& folder) {
   CheckpointReading reading;
-  FilePtr file(std::fopen(CheckpointName(power).c_str(), "rb"));
+  const std::string name =
+      folder.empty() ? CheckpointName(power) : folder + "/" + CheckpointName(power);
+  FilePtr file(std::fopen(name.c_str(), "rb"));
   if (!file) {
     reading.missing = true;
     return reading;

@@ -34,7 +34,9 @@ struct CheckpointReading : FileReading {
 // Hands every entry of DATA<k>.BIN to `take`, printing the loader's progress
 // lines when asked. Stops at a damaged entry (the ones before it are handed
 // over) and at one whose Terms no solution can have (`failure`).
-CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress);
+// `folder`: another folder's checkpoint instead of this one's.
+CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool showProgress,
+                                 const std::string& folder = "");
 // Reads DATA<k>.BIN into the store (quietly). Returns 0, or 1 when a stop cut
 // the reading short.
 int32_t LoadCheckpoint(int32_t power);

@@ -173,9 +173,10 @@ void LogSolution(const SolutionRecord& record) {
   if (!written) StopOnFailedWrite(name);
 }
 
-ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take) {
+ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take, const std::string& folder) {
   ResultLogReading reading;
-  const std::string name = ResultLogName(power);
+  const std::string name =
+      folder.empty() ? ResultLogName(power) : folder + "/" + ResultLogName(power);
   FilePtr file(std::fopen(name.c_str(), "rt"));
   if (!file) {
     reading.missing = true;

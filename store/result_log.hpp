@@ -28,7 +28,10 @@ struct ResultLogReading : FileReading {
 // still in LineBuffer, and stops at the first line the loader refuses. A last
 // line without line end that cannot be read, or does not hold as an identity,
 // is taken for a line torn by a crash and skipped.
-ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take);
+// `folder`: another folder's log instead of this one's (named with it in the
+// messages).
+ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take,
+                               const std::string& folder = "");
 // Reads DATA<k>.TXT into the store (quietly). Returns 0, or 1 when a stop cut
 // the reading short. A last line without
 // line end that cannot be read, or does not hold as an identity, is taken for
