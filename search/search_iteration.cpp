@@ -207,8 +207,11 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   if (rows < 0) return false;
   {
     std::lock_guard lock(StoreMutex());
+    const Clock::time_point held = Clock::now();
     // A stop that came while this worker waited for the store leaves it alone.
-    if (StopNow() || !HarvestRelations(rows, n)) return false;
+    const bool harvested = !StopNow() && HarvestRelations(rows, n);
+    gSearchTiming.storeSeconds += SecondsSince(held);
+    if (!harvested) return false;
   }
   if (dropped > 0) {
     PrintDetail("Dropped %d relations with more than %d powers\n", dropped, kMaxPowers);

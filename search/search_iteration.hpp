@@ -25,6 +25,7 @@ extern thread_local SearchTables gSearch;
 struct SearchTiming {
   double reductionSeconds;  // inside the lattice reduction
   double totalSeconds;      // whole iterations, reduction included
+  double storeSeconds;      // holding the store, which workers take one at a time
   int64_t iterations;       // iterations that reached the reduction
 };
 extern thread_local SearchTiming gSearchTiming;

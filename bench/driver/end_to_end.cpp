@@ -152,6 +152,11 @@ int Search(int iterations, uint32_t seed, int32_t power, int32_t maxBase) {
               cpu, gReductionCpu.seconds, 1000 * gReductionCpu.seconds / iterations,
               gReductionCpu.calls, cpuOther, 1000 * cpuOther / iterations);
   std::printf("  other work is %.2f%% of the iteration CPU time\n", 100 * cpuOther / cpu);
+  // What workers cannot do at once: with it a share s of an iteration, N
+  // workers go at most min(N, 1/s) times as fast as one.
+  std::printf("  holding the store %.3f s (%.2f ms/iter), %.2f%% of the iteration time\n",
+              t.storeSeconds, 1000 * t.storeSeconds / iterations,
+              100 * t.storeSeconds / t.totalSeconds);
   return 0;
 }
 
