@@ -172,6 +172,9 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   gRun.StopRequested = 0;
   // Listing and verifying only read, so they may run beside a search.
   const bool writes = line.command == Command::Search || line.command == Command::Merge;
+  // From here on a stop signal is a stop, whatever the run is doing; one that
+  // comes while the store is loaded ends the run before any file is written.
+  if (writes) InstallStopSignals();
   if (writes && !LockWorkingFolder()) {
     std::printf("Another quorvex run is using this folder\n");
     return Finish(1);
@@ -183,9 +186,6 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   ApplyPriority(gParams.PRIORITY);
   std::fflush(stdout);
   if (writes) {
-    // Loading a large store takes a while; a stop during it ends the run
-    // before any file is written (Init then reports it).
-    InstallStopSignals();
     KeyboardBegin();
     StartKeyboardWatch();
   }
