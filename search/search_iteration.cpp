@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
+#include <mutex>
 
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
@@ -183,7 +184,9 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   gSearch.workTerms = n;
   int32_t relations = 0;
   int32_t dropped = 0;
-  NTL::ErrorMsgCallback = NtlErrorMessage;
+  // Set once: workers reduce at the same time, and it is one global of NTL's.
+  static std::once_flag ntlErrors;
+  std::call_once(ntlErrors, [] { NTL::ErrorMsgCallback = NtlErrorMessage; });
   // The lattice lives in this scope only, so it is released on every way out,
   // a fatal error thrown through here included.
   {
