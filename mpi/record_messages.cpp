@@ -17,25 +17,17 @@ bool ReadRecord(const std::vector<int32_t>& message, size_t& at, SolutionRecord&
     return false;
   }
   ++at;
-  int64_t left = 0;
-  int64_t right = 0;
   for (int32_t i = 0; i < terms; ++i) {
-    const Term term{message[at], message[at + 1]};
+    record.terms[i] = Term{message[at], message[at + 1]};
     at += 2;
-    record.terms[i] = term;
-    if (term.multiplicity > 0) {
-      left += term.multiplicity;
-    } else {
-      right -= static_cast<int64_t>(term.multiplicity);
-    }
   }
-  if (left + right > kMaxPowers) return false;
   record.next = nullptr;
   record.prev = nullptr;
   record.signature = 0;
   record.termCount = terms;
-  record.leftCount = static_cast<int32_t>(left);
-  record.rightCount = static_cast<int32_t>(right);
+  // Records travel oriented (stored ones canonical), so this only counts.
+  OrientRecord(record);
+  return int64_t{record.leftCount} + record.rightCount <= kMaxPowers;
   return true;
 }
 
