@@ -28,7 +28,6 @@ bool ReadRecord(const std::vector<int32_t>& message, size_t& at, SolutionRecord&
   // Records travel oriented (stored ones canonical), so this only counts.
   OrientRecord(record);
   return int64_t{record.leftCount} + record.rightCount <= kMaxPowers;
-  return true;
 }
 
 }  // namespace quorvex
