@@ -1,6 +1,6 @@
 // Benchmark stores of several shapes, the same bytes for the same seed:
 //   quorvex_make_store SHAPE OUT_DIR [seed]
-//     writes OUT_DIR/DATA<k>.BIN, and OUT_DIR/DATABASE.TXT for the shape made
+//     writes OUT_DIR/DATA<k>.BIN, and OUT_DIR/DATABASE.TXT for the shapes made
 //     from identities, after checking every record exactly; when one is false
 //     nothing is written and the exit status is 1. SHAPE is one of
 //       bench     k = 5, MaxBase 90 to 113, 5 iterations each (seed 5): the
@@ -9,6 +9,10 @@
 //                 recipe of bench/data/grown/DATA5.BIN
 //       families  k = 5, sums and differences of scaled identities (seed 1)
 //       k8        k = 8, MaxBase 5000 to 5009, 5 iterations each (seed 1)
+//       long      k = 5, sums and differences of 12 to 32 scaled identities,
+//                 60 to 120 Terms, sharing a few hundred large bases (seed 1)
+//       large     k = 5, as families with bases up to a few hundred thousand
+//                 (seed 1)
 //   quorvex_make_store check PATH [power]
 //     checks every record of a DATA<k>.BIN exactly and describes its shape.
 // The search shapes run the engine's own iterations (BlockSize 20, WorkTerms
@@ -33,6 +37,7 @@
 #include "store/seed_database.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
+#include "store/store_index.hpp"
 #include "store/verify.hpp"
 
 namespace {
@@ -128,6 +133,7 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
   size_t shortest = entries.empty() ? 0 : entries[0].size();
   size_t longest = 0;
   int64_t highTerms = 0;
+  int64_t hashedTerms = 0;
   int32_t largestBase = 0;
   std::vector<int32_t> recordsWithBase;
   for (const Entry& entry : entries) {
@@ -138,6 +144,7 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
       powers += std::llabs(term.multiplicity);
       largestBase = std::max(largestBase, term.base);
       if (term.base >= kHighBase) ++highTerms;
+      if (term.base >= kDirectBaseLimit) ++hashedTerms;
       if (static_cast<size_t>(term.base) >= recordsWithBase.size()) {
         recordsWithBase.resize(static_cast<size_t>(term.base) + 1, 0);
       }
@@ -146,11 +153,13 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
   }
   int64_t distinct = 0;
   int64_t distinctHigh = 0;
+  int64_t distinctHashed = 0;
   int32_t busiest = 0;
   for (size_t base = 0; base < recordsWithBase.size(); ++base) {
     if (recordsWithBase[base] == 0) continue;
     ++distinct;
     if (base >= static_cast<size_t>(kHighBase)) ++distinctHigh;
+    if (base >= static_cast<size_t>(kDirectBaseLimit)) ++distinctHashed;
     busiest = std::max(busiest, recordsWithBase[base]);
   }
   // How many others a record shares bases with, over a sample of records.
@@ -194,6 +203,15 @@ void Describe(const std::vector<Entry>& entries, int32_t power) {
       distinct > 0 ? static_cast<double>(terms) / static_cast<double>(distinct) : 0,
       distinctHigh > 0 ? static_cast<double>(highTerms) / static_cast<double>(distinctHigh) : 0,
       kHighBase, busiest);
+  // The store index finds the records of these bases through a hash map
+  // rather than an array.
+  if (distinctHashed > 0) {
+    std::printf("  %" PRId64
+                " distinct bases from %d on, in %.1f%% of the Terms, %.1f records each\n",
+                distinctHashed, kDirectBaseLimit,
+                100.0 * static_cast<double>(hashedTerms) / static_cast<double>(terms),
+                static_cast<double>(hashedTerms) / static_cast<double>(distinctHashed));
+  }
   std::printf(
       "  a record shares a base with %.0f others, 5 or more bases with %.1f (every 20th record)\n",
       sampled ? static_cast<double>(sharingOne) / sampled : 0,
@@ -251,15 +269,85 @@ class Generator {
   uint64_t state_;
 };
 
-// Families: 500 solutions of a search (bench/data/DATA5.BIN) and two known
-// small identities, each scaled by 1 and by 5 factors from 2 to 64 (bases up
-// to 6768 with seed 1). Records: sums and differences of 2 to 12 members (2
-// for most) chained through a shared base, mostly one from 128 on, with the
-// sign that cancels it. Fewer families would let one cross-reduction pass
-// fold most of the store back onto them; many more would share fewer bases.
-constexpr int32_t kFamilies = 500;
-constexpr int32_t kScalesPerFamily = 6;
-constexpr int32_t kLargestScale = 64;
+// Shapes made from families of identities: seed solutions (of a search,
+// bench/data/DATA5.BIN, and two known small identities) each scaled by a few
+// factors (if sum c_i a_i^k = 0 then sum c_i (t a_i)^k = 0), the family
+// members written to DATABASE.TXT; the records are sums and differences of
+// members chained through a shared base, with the sign that cancels it.
+struct FamilyRecipe {
+  const char* shape;
+  int32_t families;         // solutions of the search taken as seeds
+  int32_t scalesPerFamily;  // scale 1 included when keepUnscaled
+  bool keepUnscaled;
+  // One set of factors for every family, so that a base b t is held by every
+  // member whose seed holds b: a few hundred large bases, each in thousands
+  // of records. Otherwise each family draws its own.
+  bool commonScales;
+  int32_t smallestScale;
+  int32_t largestScale;
+  // Members per record: uniform in [fewestParts, mostParts], or, when
+  // fewestParts is 0, 2 for most records and up to 12 for a few.
+  int32_t fewestParts;
+  int32_t mostParts;
+  // Records outside this many Terms are drawn again.
+  int32_t fewestTerms;
+  int32_t mostTerms;
+  int32_t highInTen;  // how often (of 10) the chain goes through a base from 128 on
+  // The chain's base drawn in proportion to the members holding it, which
+  // piles the records onto the most shared bases.
+  bool byPopularity;
+};
+
+// (c) 500 families, each scaled by 1 and 5 factors from 2 to 64 (bases up to
+// 6768 with seed 1); 2 to 12 members per record, 2 for most. Fewer families
+// would let one cross-reduction pass fold most of the store back onto them;
+// many more would share fewer bases.
+constexpr FamilyRecipe kFamiliesRecipe{.shape = "families",
+                                       .families = 500,
+                                       .scalesPerFamily = 6,
+                                       .keepUnscaled = true,
+                                       .commonScales = false,
+                                       .smallestScale = 2,
+                                       .largestScale = 64,
+                                       .fewestParts = 0,
+                                       .mostParts = 0,
+                                       .fewestTerms = 1,
+                                       .mostTerms = kMaxTerms - 1,
+                                       .highInTen = 8,
+                                       .byPopularity = false};
+// (e) Long records, as a store of many related published identities and
+// their sums and differences would hold: 12 to 32 members of 200 families
+// scaled by the same 6 factors from 8 to 64, chained mostly through the most
+// shared large bases. Bases stay below 16384, apart from shape (f).
+constexpr FamilyRecipe kLongRecipe{.shape = "long",
+                                   .families = 200,
+                                   .scalesPerFamily = 6,
+                                   .keepUnscaled = false,
+                                   .commonScales = true,
+                                   .smallestScale = 8,
+                                   .largestScale = 64,
+                                   .fewestParts = 12,
+                                   .mostParts = 32,
+                                   .fewestTerms = 60,
+                                   .mostTerms = 120,
+                                   .highInTen = 9,
+                                   .byPopularity = true};
+// (f) Large bases: as (c), with factors from 2 to 3000, so that bases reach a
+// few hundred thousand and two Terms in five have a base from 16384 on.
+constexpr FamilyRecipe kLargeRecipe{.shape = "large",
+                                    .families = 500,
+                                    .scalesPerFamily = 6,
+                                    .keepUnscaled = true,
+                                    .commonScales = false,
+                                    .smallestScale = 2,
+                                    .largestScale = 3000,
+                                    .fewestParts = 0,
+                                    .mostParts = 0,
+                                    .fewestTerms = 1,
+                                    .mostTerms = kMaxTerms - 1,
+                                    .highInTen = 8,
+                                    .byPopularity = false};
+
 constexpr const char* kKnownIdentities[] = {
     "(5,1,4) 144=133+110+84+27",
     "(5,3,3) 67+28+24=62+54+3",
@@ -290,14 +378,26 @@ struct Families {
   std::vector<std::vector<int32_t>> membersWithBase;  // by base
 };
 
-bool BuildFamilies(Generator& generator, Families& families) {
+// Distinct factors, scale 1 first when the recipe keeps it.
+std::vector<int32_t> DrawScales(const FamilyRecipe& recipe, Generator& generator) {
+  std::vector<int32_t> scales;
+  if (recipe.keepUnscaled) scales.push_back(1);
+  const int32_t span = recipe.largestScale - recipe.smallestScale + 1;
+  while (static_cast<int32_t>(scales.size()) < recipe.scalesPerFamily) {
+    const int32_t scale = recipe.smallestScale + generator.Below(span);
+    if (std::find(scales.begin(), scales.end(), scale) == scales.end()) scales.push_back(scale);
+  }
+  return scales;
+}
+
+bool BuildFamilies(const FamilyRecipe& recipe, Generator& generator, Families& families) {
   std::vector<Entry> searched;
   if (!ReadStoreEntries(FullStoreFile(), searched)) {
     std::fprintf(stderr, "cannot read %s\n", FullStoreFile().c_str());
     return false;
   }
   std::vector<Entry> seeds;
-  for (int32_t i = 0; i < kFamilies; ++i) {
+  for (int32_t i = 0; i < recipe.families; ++i) {
     // A partial shuffle: distinct solutions of the search.
     const int32_t pick = i + generator.Below(static_cast<int32_t>(searched.size()) - i);
     std::swap(searched[static_cast<size_t>(i)], searched[static_cast<size_t>(pick)]);
@@ -309,12 +409,11 @@ bool BuildFamilies(Generator& generator, Families& families) {
     seeds.push_back(entry);
   }
   if (CheckEntries(seeds, 5, "seed identity") != 0) return false;
+  std::vector<int32_t> common;
+  if (recipe.commonScales) common = DrawScales(recipe, generator);
   for (const Entry& seed : seeds) {
-    std::vector<int32_t> scales{1};
-    while (static_cast<int32_t>(scales.size()) < kScalesPerFamily) {
-      const int32_t scale = 2 + generator.Below(kLargestScale - 1);
-      if (std::find(scales.begin(), scales.end(), scale) == scales.end()) scales.push_back(scale);
-    }
+    const std::vector<int32_t> scales =
+        recipe.commonScales ? common : DrawScales(recipe, generator);
     for (int32_t scale : scales) {
       Entry scaled = seed;
       for (Term& term : scaled) term.base *= scale;
@@ -339,7 +438,10 @@ int32_t MultiplicityOf(const SolutionRecord& record, int32_t base) {
   return 0;
 }
 
-int32_t DrawPartCount(Generator& generator) {
+int32_t DrawPartCount(const FamilyRecipe& recipe, Generator& generator) {
+  if (recipe.fewestParts > 0) {
+    return recipe.fewestParts + generator.Below(recipe.mostParts - recipe.fewestParts + 1);
+  }
   const int32_t roll = generator.Below(100);
   if (roll < 65) return 2;
   if (roll < 90) return 3;
@@ -347,10 +449,30 @@ int32_t DrawPartCount(Generator& generator) {
   return 5 + generator.Below(8);
 }
 
+// One of the bases, each as likely as the number of members holding it.
+int32_t DrawBase(const FamilyRecipe& recipe, Generator& generator, const Families& families,
+                 const std::vector<int32_t>& bases) {
+  if (!recipe.byPopularity) {
+    return bases[static_cast<size_t>(generator.Below(static_cast<int32_t>(bases.size())))];
+  }
+  int32_t total = 0;
+  for (int32_t base : bases) {
+    total += static_cast<int32_t>(families.membersWithBase[static_cast<size_t>(base)].size());
+  }
+  int32_t roll = generator.Below(total);
+  for (int32_t base : bases) {
+    roll -= static_cast<int32_t>(families.membersWithBase[static_cast<size_t>(base)].size());
+    if (roll < 0) return base;
+  }
+  return bases.back();
+}
+
 // One combination of members chained through shared bases; false when the
-// chain found no partner or grew to 200 Terms.
-bool DrawCombination(Generator& generator, const Families& families, SolutionRecord& out) {
-  const int32_t parts = DrawPartCount(generator);
+// chain found no partner, grew to 200 Terms or ended outside the recipe's
+// number of Terms.
+bool DrawCombination(const FamilyRecipe& recipe, Generator& generator, const Families& families,
+                     SolutionRecord& out) {
+  const int32_t parts = DrawPartCount(recipe, generator);
   std::vector<int32_t> used{generator.Below(static_cast<int32_t>(families.members.size()))};
   SolutionRecord current = families.members[static_cast<size_t>(used[0])];
   SolutionRecord merged;
@@ -363,10 +485,8 @@ bool DrawCombination(Generator& generator, const Families& families, SolutionRec
       (base >= kHighBase ? high : low).push_back(base);
     }
     if (high.empty() && low.empty()) return false;
-    const bool pickHigh = !high.empty() && (low.empty() || generator.Below(10) < 8);
-    const std::vector<int32_t>& bases = pickHigh ? high : low;
-    const int32_t base =
-        bases[static_cast<size_t>(generator.Below(static_cast<int32_t>(bases.size())))];
+    const bool pickHigh = !high.empty() && (low.empty() || generator.Below(10) < recipe.highInTen);
+    const int32_t base = DrawBase(recipe, generator, families, pickHigh ? high : low);
     const std::vector<int32_t>& holders = families.membersWithBase[static_cast<size_t>(base)];
     const int32_t partner =
         holders[static_cast<size_t>(generator.Below(static_cast<int32_t>(holders.size())))];
@@ -383,6 +503,7 @@ bool DrawCombination(Generator& generator, const Families& families, SolutionRec
     std::copy(merged.terms, merged.terms + merged.termCount, current.terms);
     used.push_back(partner);
   }
+  if (current.termCount < recipe.fewestTerms || current.termCount > recipe.mostTerms) return false;
   OrientRecord(current);
   out = current;
   return true;
@@ -390,10 +511,10 @@ bool DrawCombination(Generator& generator, const Families& families, SolutionRec
 
 // Fills the store with 10000 distinct combinations and writes DATABASE.TXT
 // (the family members) and DATA5.BIN in the current (scratch) folder.
-bool MakeFamilies(uint32_t seed) {
+bool MakeFamilies(const FamilyRecipe& recipe, uint32_t seed) {
   Generator generator(seed);
   Families families;
-  if (!BuildFamilies(generator, families)) return false;
+  if (!BuildFamilies(recipe, generator, families)) return false;
   // DATABASE.TXT is written only after the start-up, so the store holds the
   // combinations alone: with the members beside them, the first pass would
   // do little but find them again.
@@ -405,9 +526,12 @@ bool MakeFamilies(uint32_t seed) {
   if (!database) return false;
   std::fprintf(database.get(),
                "; %zu identities: %d solutions of a seeded k = 5 search and %zu known ones,\n"
-               "; each scaled by 1 and %d factors from 2 to %d (quorvex_make_store families %u)\n",
-               families.members.size(), kFamilies, std::size(kKnownIdentities),
-               kScalesPerFamily - 1, kLargestScale, seed);
+               "; each scaled by %s%d %sfactors from %d to %d (quorvex_make_store %s %u)\n",
+               families.members.size(), recipe.families, std::size(kKnownIdentities),
+               recipe.keepUnscaled ? "1 and " : "",
+               recipe.scalesPerFamily - (recipe.keepUnscaled ? 1 : 0),
+               recipe.commonScales ? "common " : "", recipe.smallestScale, recipe.largestScale,
+               recipe.shape, seed);
   for (const SolutionRecord& member : families.members) {
     std::fprintf(database.get(), "%s\n", FormatSolution(member, 5).c_str());
   }
@@ -419,7 +543,7 @@ bool MakeFamilies(uint32_t seed) {
       std::fprintf(stderr, "only %d distinct combinations found\n", gStore.count);
       return false;
     }
-    if (!DrawCombination(generator, families, record)) continue;
+    if (!DrawCombination(recipe, generator, families, record)) continue;
     MutedConsole muted;
     InsertRecord(record, nullptr, InsertQuiet);
   }
@@ -485,7 +609,7 @@ int Check(const std::string& path, int32_t power) {
 
 int Usage(const char* program) {
   std::fprintf(stderr,
-               "usage: %s bench|grown|families|k8 OUT_DIR [seed]\n"
+               "usage: %s bench|grown|families|k8|long|large OUT_DIR [seed]\n"
                "       %s check PATH/DATA<k>.BIN [power]\n",
                program, program);
   return 2;
@@ -508,14 +632,18 @@ int main(int argc, char** argv) {
   if (shape == "bench") recipe = &bench;
   if (shape == "grown") recipe = &grown;
   if (shape == "k8") recipe = &k8;
-  if (recipe == nullptr && shape != "families") return Usage(argv[0]);
+  const FamilyRecipe* family = nullptr;
+  for (const FamilyRecipe* made : {&kFamiliesRecipe, &kLongRecipe, &kLargeRecipe}) {
+    if (shape == made->shape) family = made;
+  }
+  if (recipe == nullptr && family == nullptr) return Usage(argv[0]);
   const uint32_t seed = argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10))
                         : recipe != nullptr ? recipe->defaultSeed
                                             : 1;
   const std::filesystem::path out = std::filesystem::absolute(argv[2]);
   ScratchFolder folder;
-  if (recipe == nullptr) {
-    if (!MakeFamilies(seed)) return 1;
+  if (family != nullptr) {
+    if (!MakeFamilies(*family, seed)) return 1;
     return CheckAndWrite(5, true, out);
   }
   GrowBySearch(*recipe, seed);
