@@ -83,6 +83,13 @@ void Canonicalize(SolutionRecord& record) {
 
 void SortTerms(SolutionRecord& record) {
   const int32_t used = UsedTerms(record);
+  // Already in order, as every saved record is: the sort below would swap
+  // nothing, equal bases included, and its quadratic walk is a load's cost.
+  bool ordered = true;
+  for (int32_t i = 0; ordered && i + 1 < used; ++i) {
+    ordered = record.terms[i].base >= record.terms[i + 1].base;
+  }
+  if (ordered) return;
   for (int32_t i = 0; i + 1 < used; ++i) {
     int32_t largest = i;
     for (int32_t j = i + 1; j < used; ++j) {

@@ -93,7 +93,10 @@ void IndexSlot(int32_t slot, bool added) {
       AddBase(t.multiplicity > 0 ? signs.positive : signs.negative, t.base);
       AddSlot(index.holdingSmall[t.base], slot);
     } else {
-      ListOf(t.base).push_back({slot, t.multiplicity});
+      std::vector<BaseEntry>& list = ListOf(t.base);
+      index.listPosition[slot].resize(static_cast<size_t>(record.termCount));
+      index.listPosition[slot][static_cast<size_t>(i)] = static_cast<int32_t>(list.size());
+      list.push_back({slot, t.multiplicity, i});
     }
     if (t.multiplicity > 0) {
       signs.positiveSum += t.multiplicity;
@@ -136,12 +139,11 @@ void UnindexSlot(int32_t slot) {
         continue;
       }
       std::vector<BaseEntry>& list = ListOf(base);
-      auto entry = std::find_if(list.begin(), list.end(),
-                                [slot](const BaseEntry& e) { return e.slot == slot; });
-      if (entry != list.end()) {
-        *entry = list.back();
-        list.pop_back();
-      }
+      const size_t at = static_cast<size_t>(index.listPosition[slot][static_cast<size_t>(i)]);
+      const BaseEntry moved = list.back();
+      list[at] = moved;
+      index.listPosition[moved.slot][static_cast<size_t>(moved.term)] = static_cast<int32_t>(at);
+      list.pop_back();
       if (list.empty() && base >= kDirectBaseLimit) index.byLargeBase.erase(base);
     }
     const int32_t smallerSide = index.filter[slot].smallerSide;

@@ -77,6 +77,7 @@ struct SlotSigns {
 struct BaseEntry {
   int32_t slot;
   int32_t multiplicity;
+  int32_t term;  // the Term of the slot's record it stands for
 };
 
 struct StoreIndex {
@@ -92,9 +93,12 @@ struct StoreIndex {
   int32_t withSmallerSide[kTableSize];
   SlotFilter filter[kStoreSlots];
   SlotSigns signs[kStoreSlots];
-  // The plain records holding each base from kMaskedBaseLimit on.
+  // The plain records holding each base from kMaskedBaseLimit on, and where
+  // in those lists each Term of a slot's record stands: a record leaves its
+  // lists at once, however long they are.
   std::vector<BaseEntry> byBase[kDirectBaseLimit];
   std::unordered_map<int32_t, std::vector<BaseEntry>> byLargeBase;
+  std::vector<int32_t> listPosition[kStoreSlots];
   uint64_t sequence[kStoreSlots];  // order of addition: newest is largest
   int64_t noteSize[kStoreSlots];   // leftCount + rightCount
   int32_t bucketHead[kSignatureBuckets];
