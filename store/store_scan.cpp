@@ -38,6 +38,13 @@ struct LargeLoss {
   int32_t inSum;
 };
 
+// A slot's loss, which belongs to the scan whose stamp it bears: kept
+// together, so that a holder costs one place in memory, not three.
+struct StampedLoss {
+  uint32_t stamp;
+  LargeLoss loss;
+};
+
 struct ScanState {
   StoreQueries queries = StoreQueries::Quick;
   bool counting;  // the candidate is plain and the queries quick
@@ -48,9 +55,7 @@ struct ScanState {
   Term large[kLargeSlots];
   int32_t bases[kMaxTerms];
   int32_t baseCount;
-  // A slot's loss belongs to this scan when its stamp is the scan's.
-  LargeLoss loss[kStoreSlots];
-  uint32_t stamp[kStoreSlots];
+  StampedLoss loss[kStoreSlots];
   uint32_t scanStamp;
   int64_t below;
   int64_t sizeExcess;  // candidate size - below
@@ -195,7 +200,8 @@ template <int kUnused>
       const int32_t s = w * 64 + __builtin_ctzll(look);
       look &= look - 1;
       const SlotFilter& f = filters[s];
-      const LargeLoss large = scan.stamp[s] == stamp ? scan.loss[s] : LargeLoss{0, 0};
+      const StampedLoss& stamped = scan.loss[s];
+      const LargeLoss large = stamped.stamp == stamp ? stamped.loss : LargeLoss{0, 0};
       const int64_t each = std::min<int64_t>(largest, f.largest);
       const int64_t bound =
           Shared(f.small, small) * each + std::max(large.inDifference, large.inSum);
@@ -239,16 +245,23 @@ void AddLargeLosses(int32_t base, int32_t x) {
   const uint32_t stamp = scan.scanStamp;
   const int32_t magnitude = std::abs(x);
   const bool positive = x > 0;
-  for (const BaseEntry& entry : *holders) {
+  const BaseEntry* entries = holders->data();
+  const size_t count = holders->size();
+  // Lists of thousands of holders (bases shared across a store of related
+  // identities) are walked in order while their slots lie anywhere.
+  constexpr size_t kAhead = 16;
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) __builtin_prefetch(&scan.loss[entries[i + kAhead].slot], 1);
+    const BaseEntry& entry = entries[i];
     const int32_t s = entry.slot;
     AddSlot(scan.reach, s);
-    const bool fresh = scan.stamp[s] != stamp;
-    scan.stamp[s] = stamp;
-    LargeLoss& loss = scan.loss[s];
+    StampedLoss& stamped = scan.loss[s];
+    const bool fresh = stamped.stamp != stamp;
+    stamped.stamp = stamp;
     const int32_t cancelled = std::min(magnitude, std::abs(entry.multiplicity));
     const bool same = positive == (entry.multiplicity > 0);
-    loss.inDifference = (fresh ? 0 : loss.inDifference) + (same ? cancelled : 0);
-    loss.inSum = (fresh ? 0 : loss.inSum) + (same ? 0 : cancelled);
+    stamped.loss.inDifference = (fresh ? 0 : stamped.loss.inDifference) + (same ? cancelled : 0);
+    stamped.loss.inSum = (fresh ? 0 : stamped.loss.inSum) + (same ? 0 : cancelled);
   }
 }
 
@@ -273,7 +286,7 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   std::fill(scan.looked, scan.looked + kBlocks, false);
   if (!scan.counting) return;
   if (++scan.scanStamp == 0) {
-    std::fill(scan.stamp, scan.stamp + kStoreSlots, 0);
+    for (StampedLoss& stamped : scan.loss) stamped.stamp = 0;
     scan.scanStamp = 1;
   }
   c.termCount = candidate.termCount;
