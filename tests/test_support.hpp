@@ -15,8 +15,7 @@ namespace quorvex::testing_support {
 void ResetEngineState();
 
 // A test that runs in a fresh temporary folder (the engine works in the
-// current directory), with the engine's globals reset and ExitProcess turned
-// into a ProcessExit exception.
+// current directory), with the engine's globals reset.
 class FolderTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -11,15 +11,6 @@ using namespace testing_support;
 const std::string kRequired =
     "POWER=4\nSTART=60\nEND=200\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=10\n";
 
-// Writes PARAMS.INI, loads it; `result` receives the load's return value.
-Outcome Load(const std::string& text, int32_t* result = nullptr) {
-  WriteFile("PARAMS.INI", text);
-  return Ended([&] {
-    int32_t r = LoadParameters();
-    if (result != nullptr) *result = r;
-  });
-}
-
 // The fifteen variables in the reader's order.
 std::string Values(const Parameters& p) {
   std::string out;
@@ -32,16 +23,21 @@ std::string Values(const Parameters& p) {
   return out;
 }
 
+// Writes PARAMS.INI and reads it into `p`; returns the refusal (empty if none).
+std::string Read(const std::string& text, Parameters& p) {
+  WriteFile("PARAMS.INI", text);
+  return ReadParameters(p).failure;
+}
+
 using ParamsFile = FolderTest;
 
 TEST_F(ParamsFile, DefaultsAndAcceptedSpellings) {
-  int32_t result = -1;
-  EXPECT_EQ(Load(kRequired, &result), Outcome("", -1));
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Values(gParams), "4 60 200 20 0 10 0 0 0 100 0 3 -1 8 1");
+  Parameters p{};
+  EXPECT_EQ(Read(kRequired, p), "");
+  EXPECT_EQ(Values(p), "4 60 200 20 0 10 0 0 0 100 0 3 -1 8 1");
 
-  gParams.NEMB = 77;  // earlier values must not leak into a new load
-  EXPECT_EQ(Load("; comment\r\n"
+  p.NEMB = 77;  // earlier values must not leak into a new reading
+  EXPECT_EQ(Read("; comment\r\n"
                  "power=5\r\n"
                  "\r\n"
                  "Start=7 and a remark\r\n"
@@ -54,13 +50,13 @@ TEST_F(ParamsFile, DefaultsAndAcceptedSpellings) {
                  "weight=3x\n"
                  "\x1a"
                  "PRIORITY=10",  // no line end
-                 &result),
-            Outcome("", -1));
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Values(gParams), "5 7 0 2 200 10 0 0 0 100 0 3 0 3 10");
+                 p),
+            "");
+  EXPECT_EQ(Values(p), "5 7 0 2 200 10 0 0 0 100 0 3 0 3 10");
+  EXPECT_EQ(Read(kRequired + "START=10000\nEND=10000\nRESTART=10000\n", p), "");
 }
 
-TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
+TEST_F(ParamsFile, RefusedFiles) {
   const std::pair<std::string, std::string> cases[] = {
       {" POWER=4\n" + kRequired, "Bad parameter\n"},
       {"POWER =4\n" + kRequired, "Bad parameter\n"},
@@ -76,22 +72,24 @@ TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
       {kRequired + "END=10001\n", "END=10001 is above its limit 10000\n"},
       {kRequired + "RESTART=10001\n", "RESTART=10001 is above its limit 10000\n"},
   };
-  for (const auto& [text, message] : cases) EXPECT_EQ(Load(text), Fatal(message)) << text;
-  EXPECT_EQ(Load(kRequired + "START=10000\nEND=10000\nRESTART=10000\n"), Outcome("", -1));
+  Parameters p{};
+  for (const auto& [text, message] : cases) EXPECT_EQ(Read(text, p), message) << text;
+  // The loader turns a refusal into a fatal error, and a long line into the reader's stop.
+  WriteFile("PARAMS.INI", kRequired + "COLOUR=3\n");
+  EXPECT_EQ(Ended([] { LoadParameters(); }), Fatal("Bad parameter\n"));
+  WriteFile("PARAMS.INI", kRequired + std::string(8000, ';') + "\n");
+  EXPECT_EQ(Ended([] { LoadParameters(); }), Outcome("Buffer too short B 8000,8000\n", 1));
 }
 
-TEST_F(ParamsFile, MissingFileLeavesTheVariablesAlone) {
+TEST_F(ParamsFile, LoadMissingFileAndSaveInWriterOrder) {
   gParams.POWER = 9;
-  int32_t result = -1;
-  EXPECT_EQ(Ended([&] { result = LoadParameters(); }), Outcome("No PARAMS.INI file\n", -1));
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadParameters(), 1); }), "No PARAMS.INI file\n");
   EXPECT_EQ(gParams.POWER, 9);
-}
 
-TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrderAndReadsBack) {
-  Load(
-      "power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
-      "currentiteration=3\nnembpass=2\nweight=16\n");
+  WriteFile("PARAMS.INI",
+            "power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
+            "currentiteration=3\nnembpass=2\nweight=16\n");
+  ASSERT_EQ(LoadParameters(), 0);
   gParams.CURRENTSAVE = 7;
   gParams.CURRENTNEMB = 5;
   SaveParameters();
@@ -105,7 +103,8 @@ TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrderAndReadsBack) {
   SaveParameters();
   EXPECT_EQ(ReadFile("PARAMS.INI"), head + "RESTART=0\n" + tail);
   EXPECT_FALSE(FileExists("PARAMS.INI.tmp"));
-  std::string saved = Values(gParams);
+  const std::string saved = Values(gParams);
+  gParams = DefaultParameters();
   ASSERT_EQ(LoadParameters(), 0);
   EXPECT_EQ(Values(gParams), saved);
 }

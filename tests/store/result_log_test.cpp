@@ -42,16 +42,21 @@ TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
   };
   for (const auto& [line, message] : cases) {
     SCOPED_TRACE(line);
-    ResetStore();
     // The line's own power where it has one of its own, else 4.
     const int32_t power = line[1] == '2' || line[1] == '3' ? line[1] - '0' : 4;
     WriteFile(ResultLogName(power), "(4,2,2) 158+59=134+133 (0,0)\n" + line + "\n(4,1,1) 2=1\n");
-    const std::string expected =
-        message.back() == '\n' ? message
-                               : "Bad solution line in DATA4.TXT (" + message + "): " + line + "\n";
-    EXPECT_EQ(Ended([&] { LoadResultLog(power); }), Fatal(expected));
-    EXPECT_EQ(gStore.count, power == 4 ? 1 : 0);
+    int32_t taken = 0;
+    const ResultLogReading reading = ReadResultLog(power, [&](SolutionRecord&) { ++taken; });
+    EXPECT_EQ(reading.failure, message.back() == '\n' ? message
+                                                      : "Bad solution line in DATA4.TXT (" +
+                                                            message + "): " + line + "\n");
+    EXPECT_EQ(reading.line, 2);
+    EXPECT_EQ(taken, power == 4 ? 1 : 0);
   }
+  // The loader turns the refusal into a fatal error.
+  WriteFile("DATA3.TXT", "(3,1,8) 2=1*9\n");
+  EXPECT_EQ(Ended([] { LoadResultLog(3); }), Fatal("Bad number of terms\n"));
+  EXPECT_EQ(ReadFile("Bug.txt"), "Error: Bad number of terms\n\n");
 }
 
 TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
@@ -59,8 +64,8 @@ TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
   for (std::string tail : {"(4,1,4) 353=315+2", "(4,1,4) 353=315+272+120+3", "(4,1,"}) {
     ResetStore();
     WriteFile("DATA4.TXT", good + tail);
-    EXPECT_EQ(Ended([] { LoadResultLog(4); }),
-              Outcome("Skipping the torn last line of DATA4.TXT: " + tail + "\n", -1));
+    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }),
+              "Skipping the torn last line of DATA4.TXT: " + tail + "\n");
     EXPECT_EQ(gStore.count, 1);
   }
   ResetStore();
@@ -78,7 +83,7 @@ TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   EXPECT_EQ(CaptureOutput([&] { LogSolution(r); }),
             "Torn last line of DATA4.TXT kept as a comment: (4,1,4) 353=315+2\n" + logged);
   EXPECT_EQ(ReadFile("DATA4.TXT"), good + ";(4,1,4) 353=315+2\n" + logged);
-  EXPECT_EQ(Ended([] { LoadResultLog(4); }), Outcome("", -1));
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
   EXPECT_EQ(gStore.count, 2);
 
   // A whole line that only lacks its line end stays a solution line.

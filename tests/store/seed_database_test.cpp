@@ -46,22 +46,26 @@ TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
   // only on a line that would be stored.
   const std::string overshoot = ManyTerms(100, 101, 100, 3), endsEarly = ManyTerms(100, 150, 100);
   const std::string huge = "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624";
-  const std::pair<std::string, Outcome> cases[] = {
-      {overshoot, Fatal("Bad number of terms\n")},
-      {endsEarly, {"Skipping (4,100,150): too much terms\n", -1}},
-      {"(4,2,2) 158+59=134",
-       Fatal("Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n")},
-      {huge, Fatal("Bad solution line in DATABASE.TXT (more than 65536 powers): " + huge + "\n")}};
-  for (const auto& [line, outcome] : cases) {
+  // Each case: the refusal, and the header of the one seed too long to store.
+  const std::pair<std::string, std::string> cases[] = {
+      {overshoot, "Bad number of terms\n"},
+      {endsEarly, "100,150 "},
+      {"(4,2,2) 158+59=134", "Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n"},
+      {huge, "Bad solution line in DATABASE.TXT (more than 65536 powers): " + huge + "\n"}};
+  for (const auto& [line, expected] : cases) {
     SCOPED_TRACE(line);
-    ResetBestRight();
     WriteFile("DATABASE.TXT", line + "\n");
-    EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), outcome);
-    EXPECT_EQ(gBest.BestRightTable[100], line == endsEarly ? 150 : 1000000);
+    std::string seen;
+    const FileReading reading = ReadSeedDatabase(
+        4, [&](SolutionRecord&) { seen += "stored "; },
+        [&](int32_t m, int32_t n) { seen += std::to_string(m) + "," + std::to_string(n) + " "; });
+    EXPECT_EQ(reading.failure + seen, expected);
   }
+  WriteFile("DATABASE.TXT", overshoot + "\n");
+  EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), Fatal("Bad number of terms\n"));
   WriteFile("DATA4.TXT", overshoot + "\n");
-  EXPECT_EQ(Ended([] { LoadResultLog(4); }), Fatal("Too much terms on " + overshoot + "\n"));
-  EXPECT_EQ(gStore.count, 0);
+  EXPECT_EQ(ReadResultLog(4, [](SolutionRecord&) {}).failure,
+            "Too much terms on " + overshoot + "\n");
 }
 
 }  // namespace
