@@ -18,7 +18,7 @@ Lines ReadAll(const std::string& content) {
   for (int32_t n = 0; n >= 0;) {
     n = LineReader(f, kLineLimit);
     EXPECT_EQ(gLine.LineCursor, gLine.LineBuffer);
-    EXPECT_EQ(n < 0 ? 0 : static_cast<size_t>(n), std::string(gLine.LineBuffer).size());
+    EXPECT_EQ(std::string(gLine.LineBuffer).size(), static_cast<size_t>(std::max(n, 0)));
     lines.emplace_back(n < 0 ? "<eof>" : gLine.LineBuffer);
   }
   std::fclose(f);
@@ -27,10 +27,7 @@ Lines ReadAll(const std::string& content) {
 
 Outcome ReadRefused(const std::string& content, int32_t limit = kLineLimit) {
   WriteFile("in.txt", content);
-  std::FILE* f = std::fopen("in.txt", "r");
-  Outcome o = Ended([&] { LineReader(f, limit); });
-  std::fclose(f);
-  return o;
+  return Ended([&] { LineReader(std::fopen("in.txt", "r"), limit); });
 }
 
 using LineReaderTest = FolderTest;
@@ -56,24 +53,21 @@ TEST_F(LineReaderTest, LengthLimits) {
 }
 
 TEST(ReadDecimal, DigitsStopsAndWrapAround) {
-  struct Case {
-    const char* text;
-    int32_t value;
-    size_t consumed;
-  };
-  const Case cases[] = {{"123,45", 123, 3},
-                        {"-5", 0, 0},
-                        {"+5", 0, 0},
-                        {"", 0, 0},
-                        {"007)", 7, 3},
-                        {"2147483647", 2147483647, 10},
-                        {"2147483648", INT32_MIN, 10},
-                        {"99999999999999999999", 1661992959, 20},
-                        {"5\xb9", 5, 1}};
-  for (const Case& c : cases) {
-    gLine.LineCursor = c.text;
-    EXPECT_EQ(ReadDecimal(), c.value) << c.text;
-    EXPECT_EQ(gLine.LineCursor, c.text + c.consumed) << c.text;
+  // Each case: the text, its value and the digits consumed.
+  const std::tuple<const char*, int32_t, size_t> cases[] = {
+      {"123,45", 123, 3},
+      {"-5", 0, 0},
+      {"+5", 0, 0},
+      {"", 0, 0},
+      {"007)", 7, 3},
+      {"2147483647", 2147483647, 10},
+      {"2147483648", INT32_MIN, 10},
+      {"99999999999999999999", 1661992959, 20},
+      {"5\xb9", 5, 1}};
+  for (const auto& [text, value, consumed] : cases) {
+    gLine.LineCursor = text;
+    EXPECT_EQ(ReadDecimal(), value) << text;
+    EXPECT_EQ(gLine.LineCursor, text + consumed) << text;
   }
 }
 

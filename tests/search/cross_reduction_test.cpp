@@ -6,63 +6,54 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <utility>
 
-#include "control/parameters.hpp"
 #include "control/run_state.hpp"
 #include "search/random.hpp"
-#include "search/search_test_util.hpp"
 #include "store/best_right_table.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
 namespace {
 
-using search_testing::StoreQuietly;
-using search_testing::TermList;
-using search_testing::TermsOf;
-using testing_support::CaptureOutput;
-using testing_support::ReadFile;
+using namespace testing_support;
 
-class CrossReductionTest : public testing_support::FolderTest {
- protected:
-  // Runs the cross-reduction; STATS.TXT must hold exactly the statistics lines.
-  static std::string Run(int32_t weight, int32_t passes = 3) {
-    gParams.WEIGHT = weight;
-    gParams.NEMBPASS = passes;
-    std::remove("STATS.TXT");
-    std::string out = CaptureOutput([] { CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS); });
-    std::string line, statistics;
-    for (std::istringstream in(out); std::getline(in, line);) {
-      line = line.substr(line.rfind('\r') + 1);
-      if (line.rfind("Weight ", 0) == 0) statistics += line + "\n";
-    }
-    EXPECT_EQ(ReadFile("STATS.TXT"), statistics);
-    return out;
+// Runs the cross-reduction and returns its console output; STATS.TXT must hold
+// exactly its statistics lines.
+std::string Reduce(int32_t weight, int32_t passes = 3) {
+  std::remove("STATS.TXT");
+  std::string out = CaptureOutput([&] { CrossReductionPass(weight, passes); });
+  std::string line, statistics;
+  for (std::istringstream in(out); std::getline(in, line);) {
+    line = line.substr(line.rfind('\r') + 1);
+    if (line.rfind("Weight ", 0) == 0) statistics += line + "\n";
   }
-  static std::string Line(int w, int pass, const char* rest) {
-    return "Weight " + std::to_string(w) + ", pass " + std::to_string(pass) + ": average terms " +
-           rest + "\n";
-  }
-};
+  EXPECT_EQ(ReadFile("STATS.TXT"), statistics);
+  return out;
+}
+
+std::string Line(int w, int pass, const char* average = "3.000000 (from 3 to 3)") {
+  return "Weight " + std::to_string(w) + ", pass " + std::to_string(pass) + ": average terms " +
+         average + "\n";
+}
+
+using CrossReductionTest = FolderTest;
 
 TEST_F(CrossReductionTest, StoresThatCannotImprove) {
   gRun.CurrentPower = 2;
-  EXPECT_EQ(Run(8), "");  // empty store: no line, no draw
+  EXPECT_EQ(Reduce(8), "");  // empty store: no line, no draw
   EXPECT_EQ(gRandom.state, 1u);
-  const char* three = "3.000000 (from 3 to 3)";
   StoreQuietly({{5, 1}, {4, -1}, {3, -1}});
-  EXPECT_EQ(Run(8), Line(8, 1, three) + Line(4, 1, three) + Line(2, 1, three) + Line(1, 1, three));
-  EXPECT_EQ(std::make_pair(gRun.CurrentWeight, gRun.PassCounter), std::make_pair(1, 1));
+  EXPECT_EQ(Reduce(8), Line(8, 1) + Line(4, 1) + Line(2, 1) + Line(1, 1));
+  EXPECT_EQ(std::pair(gRun.CurrentWeight, gRun.PassCounter), std::pair(1, 1));
   const uint32_t after = gRandom.state;  // one permutation of 9999 draws per weight
   gRandom = RandomState{};
   for (int i = 0; i < 4 * 9999; ++i) Rand();
   EXPECT_EQ(gRandom.state, after);
   // A negative weight halves towards zero.
-  EXPECT_EQ(Run(-5), Line(-5, 1, three) + Line(-2, 1, three) + Line(-1, 1, three));
+  EXPECT_EQ(Reduce(-5), Line(-5, 1) + Line(-2, 1) + Line(-1, 1));
   // A stop ends the run at the first record: no statistics, no further weight.
   gRun.StopRequested = 1;
-  EXPECT_EQ(Run(8), "");
+  EXPECT_EQ(Reduce(8), "");
   EXPECT_EQ(gRun.CurrentWeight, 8);
   gRun.StopRequested = 0;
 
@@ -70,7 +61,7 @@ TEST_F(CrossReductionTest, StoresThatCannotImprove) {
   ResetStore();
   StoreQuietly({{7, 1}, {5, -2}, {1, 1}});
   StoreQuietly({{7, -1}, {5, 2}, {1, -1}});
-  EXPECT_EQ(Run(1), Line(1, 1, "4.000000 (from 4 to 4)"));
+  EXPECT_EQ(Reduce(1), Line(1, 1, "4.000000 (from 4 to 4)"));
   EXPECT_EQ(gStore.count, 2);
 
   // 25 records with disjoint bases (k = 1): progress after every tenth.
@@ -78,8 +69,8 @@ TEST_F(CrossReductionTest, StoresThatCannotImprove) {
   gRun.CurrentPower = 1;
   for (int i = 0; i < 25; ++i)
     StoreQuietly({{200 * i + 3, -1}, {100 * i + 2, 1}, {100 * i + 1, 1}});
-  EXPECT_EQ(Run(2), "2(1): 10/25    \r2(1): 20/25    \r" + Line(2, 1, three) +
-                        "1(1): 10/25    \r1(1): 20/25    \r" + Line(1, 1, three));
+  EXPECT_EQ(Reduce(2), "2(1): 10/25    \r2(1): 20/25    \r" + Line(2, 1) +
+                           "1(1): 10/25    \r1(1): 20/25    \r" + Line(1, 1));
 }
 
 TEST_F(CrossReductionTest, RecordImprovedIntoAStoredOneIsRemoved) {
@@ -89,11 +80,10 @@ TEST_F(CrossReductionTest, RecordImprovedIntoAStoredOneIsRemoved) {
     StoreQuietly({{5, 1}, {4, -1}, {3, -1}});             // 5^2 = 4^2 + 3^2
     StoreQuietly({{13, 1}, {12, -1}, {5, -1}});           // 13^2 = 12^2 + 5^2
     StoreQuietly({{13, 1}, {12, -1}, {4, -1}, {3, -1}});  // their sum, improved into the second
-    const char* three = "3.000000 (from 3 to 3)";
-    EXPECT_EQ(Run(1, passes), Line(1, 1, three) + (passes == 1 ? "" : Line(1, 2, three)));
+    EXPECT_EQ(Reduce(1, passes), Line(1, 1) + (passes == 1 ? "" : Line(1, 2)));
     EXPECT_EQ(gStore.count, 2);
     EXPECT_EQ(gStore.slots[2].termCount, 0);
-    EXPECT_EQ(TermsOf(gStore.slots[1]), (TermList{{13, 1}, {12, -1}, {5, -1}}));
+    EXPECT_EQ(TermsOf(gStore.slots[1]), "13*1 12*-1 5*-1");
   }
 }
 
@@ -102,33 +92,32 @@ TEST_F(CrossReductionTest, LogLinesCarryTheWeightAndThePassUnderWay) {
   // each new best size; with the first permutation of the unseeded generator
   // one of them is only reached in the second pass at weight 8.
   gRun.CurrentPower = 1;
-  for (const TermList& terms :
-       {TermList{{24, -1}, {12, 1}, {8, 1}, {2, 2}}, TermList{{15, -1}, {10, 1}, {6, 1}, {1, -1}},
-        TermList{{17, -1}, {9, 1}, {8, 1}}, TermList{{11, -1}, {8, 1}, {4, 1}, {1, -1}},
-        TermList{{20, -1}, {12, 1}, {10, -1}, {9, 1}, {7, 1}, {2, 1}},
-        TermList{{17, -1}, {9, 1}, {5, 1}, {2, 1}, {1, 1}}}) {
-    StoreQuietly(terms);
-  }
+  StoreQuietly({{24, -1}, {12, 1}, {8, 1}, {2, 2}});
+  StoreQuietly({{15, -1}, {10, 1}, {6, 1}, {1, -1}});
+  StoreQuietly({{17, -1}, {9, 1}, {8, 1}});
+  StoreQuietly({{11, -1}, {8, 1}, {4, 1}, {1, -1}});
+  StoreQuietly({{20, -1}, {12, 1}, {10, -1}, {9, 1}, {7, 1}, {2, 1}});
+  StoreQuietly({{17, -1}, {9, 1}, {5, 1}, {2, 1}, {1, 1}});
   ResetBestRight();
-  std::string out = Run(8);
-  EXPECT_NE(out.find("(1,2,2) 11+1=8+4 (8,1)\nWeight 8, pass 2: "), std::string::npos) << out;
-  // Every logged line precedes the statistics line of its own pass.
-  std::string pending, line, logged;
+  const std::string out = Reduce(8);
+  EXPECT_TRUE(Contains(out, "(1,2,2) 11+1=8+4 (8,1)\nWeight 8, pass 2: ")) << out;
+  // Every logged line carries the weight and the passes done before the
+  // statistics line of its own pass, which follows it.
+  std::string line, logged, suffixes;
   int w = 0, pass = 0;
   for (std::istringstream in(out); std::getline(in, line);) {
     line = line.substr(line.rfind('\r') + 1);
     if (line[0] == '(') {
-      pending += line.substr(line.rfind(" ("));
       logged += line + "\n";
+      suffixes += line.substr(line.rfind(" (")) + " ";
     }
     if (std::sscanf(line.c_str(), "Weight %d, pass %d:", &w, &pass) == 2) {
-      std::string expected;
-      for (size_t at = pending.find(" ("); at != std::string::npos;
-           at = pending.find(" (", at + 1)) {
-        expected += " (" + std::to_string(w) + "," + std::to_string(pass - 1) + ")";
+      for (size_t at = 0; (at = suffixes.find(" (", at)) != std::string::npos; at += 2) {
+        EXPECT_EQ(suffixes.substr(at, suffixes.find(')', at) - at + 1),
+                  " (" + std::to_string(w) + "," + std::to_string(pass - 1) + ")")
+            << line;
       }
-      EXPECT_EQ(pending, expected) << line;
-      pending.clear();
+      suffixes.clear();
     }
   }
   EXPECT_EQ(ReadFile("DATA1.TXT"), logged);

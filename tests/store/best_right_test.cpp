@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "store/best_right_table.hpp"
@@ -9,65 +9,51 @@
 namespace quorvex {
 namespace {
 
-// The entries of `head` from index 0, `tail` in every entry after them, and NoteBound.
-void ExpectTable(const std::vector<int32_t>& head, int32_t tail, int32_t noteBound) {
-  std::vector<int32_t> expected(kTableSize, tail);
-  std::copy(head.begin(), head.end(), expected.begin());
-  EXPECT_EQ(std::vector<int32_t>(gBest.BestRightTable, gBest.BestRightTable + kTableSize),
-            expected);
-  EXPECT_EQ(gBest.NoteBound, noteBound);
+// The table as its entries from index 0 up to where they stay equal to the
+// last, that value followed by "...", and NoteBound: "1000000 2 1 0... | 3".
+std::string Table() {
+  const int32_t* b = gBest.BestRightTable;
+  int32_t end = kTableSize - 1;
+  while (end > 0 && b[end - 1] == b[kTableSize - 1]) --end;
+  std::string s;
+  for (int32_t i = 0; i <= end; ++i) s += std::to_string(b[i]) + (i == end ? "... | " : " ");
+  return s + std::to_string(gBest.NoteBound);
 }
 
-class BestRightTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetBestRight(); }
-};
-
-TEST_F(BestRightTest, InitialTableAndSingleStepLowerings) {
-  ExpectTable({}, 1000000, 1000001);
-  RecomputeBestRight();
-  ExpectTable({}, 1000000, 1000000);
-
-  LowerBestRight(1, 2);
-  ExpectTable({1000000, 2, 1}, 0, 3);
-  RecomputeBestRight();
-  ExpectTable({1000000, 2, 1}, 0, 3);
-
-  ResetBestRight();
-  LowerBestRight(1, 4);
-  ExpectTable({1000000, 4, 5, 6, 1}, 0, 5);
-  RecomputeBestRight();
-  ExpectTable({1000000, 4, 5, 6, 1}, 0, 5);
-}
-
-TEST_F(BestRightTest, BalancedLoweringsSettleOverRecomputes) {
-  LowerBestRight(2, 2);
-  ExpectTable({1000000, 1000000, 2}, 0, 3);
-  RecomputeBestRight();
-  ExpectTable({3, 2, 1}, 0, 3);
-  RecomputeBestRight();
-  ExpectTable({3, 2, 1}, 0, 3);
-
-  ResetBestRight();
-  LowerBestRight(3, 3);
-  ExpectTable({1000000, 1000000, 1000000, 3}, 0, 4);
-  RecomputeBestRight();
-  ExpectTable({4, 3, 2}, 0, 3);
-  RecomputeBestRight();
-  ExpectTable({3, 2, 1}, 0, 3);
-  RecomputeBestRight();
-  ExpectTable({3, 2, 1}, 0, 3);
-}
-
-TEST_F(BestRightTest, FirstOfEqualBestTotalsIsMirrored) {
+TEST(BestRight, LoweringsAndTheRecomputesThatFollow) {
+  // Each case: entries lowered from the initial table, then the table after
+  // the lowering and after each further recompute.
+  struct Case {
+    std::vector<std::pair<int32_t, int32_t>> lowered;
+    std::vector<std::string> tables;
+  };
+  const Case cases[] = {
+      {{}, {"1000000... | 1000001", "1000000... | 1000000"}},
+      {{{1, 2}}, {"1000000 2 1 0... | 3", "1000000 2 1 0... | 3"}},
+      {{{1, 4}}, {"1000000 4 5 6 1 0... | 5", "1000000 4 5 6 1 0... | 5"}},
+      {{{2, 2}}, {"1000000 1000000 2 0... | 3", "3 2 1 0... | 3", "3 2 1 0... | 3"}},
+      {{{3, 3}},
+       {"1000000 1000000 1000000 3 0... | 4", "4 3 2 0... | 3", "3 2 1 0... | 3",
+        "3 2 1 0... | 3"}},
+  };
+  for (const Case& c : cases) {
+    ResetBestRight();
+    for (const auto& [m, n] : c.lowered) LowerBestRight(m, n);
+    for (const std::string& expected : c.tables) {
+      EXPECT_EQ(Table(), expected);
+      RecomputeBestRight();
+    }
+  }
   // (2, 8) and (4, 6) both total 10: the first mirrors from 8, the second only smooths.
+  ResetBestRight();
   gBest.BestRightTable[2] = 8;
   gBest.BestRightTable[4] = 6;
   RecomputeBestRight();
-  ExpectTable({1000000, 1000000, 8, 9, 6, 7, 8, 9, 2, 1}, 0, 10);
+  EXPECT_EQ(Table(), "1000000 1000000 8 9 6 7 8 9 2 1 0... | 10");
 }
 
-TEST_F(BestRightTest, ImprovesAndNote) {
+TEST(BestRight, ImprovesAndNote) {
+  ResetBestRight();
   EXPECT_FALSE(BestRightImproves(0, 1));
   EXPECT_FALSE(BestRightImproves(10000, 1));
   EXPECT_FALSE(BestRightImproves(-1, 1));

@@ -1,0 +1,265 @@
+// The text files of solutions: the notation, the result log DATA<k>.TXT with
+// its repairs, and the seed database DATABASE.TXT.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "control/line_reader.hpp"
+#include "control/run_state.hpp"
+#include "store/best_right_table.hpp"
+#include "store/checkpoint.hpp"
+#include "store/result_log.hpp"
+#include "store/seed_database.hpp"
+#include "store/solution_notation.hpp"
+#include "store/solution_store.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+using Notation = FolderTest;
+using ResultLog = FolderTest;
+using SeedDatabase = FolderTest;
+
+// A line of the log, and the line that logging 2^4 = 1^4 appends.
+const std::string kGood = "(4,2,2) 158+59=134+133 (0,0)\n", kLogged = "(4,1,1) 2=1 (0,0)\n";
+const SolutionRecord kLoggedRecord = MakeRecord({{2, 1}, {1, -1}});
+
+TEST_F(Notation, LogAndListingLinesByteForByte) {
+  std::string out = CaptureOutput([] {
+    gRun.CurrentPower = 3;
+    LogSolution({nullptr, nullptr, 0, 1, 3, 4, {{6, 1}, {5, -1}, {4, -1}, {3, -1}}});
+    gRun.CurrentPower = 2;
+    LogSolution({nullptr, nullptr, 0, 2, 2, 3, {{7, -1}, {5, 2}, {1, -1}}});
+    gRun.CurrentPower = 3;
+    LogSolution({nullptr, nullptr, 0, 1, 8, 2, {{2, 1}, {1, -8}}});
+    gRun.CurrentPower = 4;
+    gRun.CurrentWeight = 8;
+    gRun.PassCounter = 1;
+    // Sides interleaved in Term order: each side keeps its own order.
+    LogSolution({nullptr, nullptr, 0, 2, 2, 4, {{158, 1}, {134, -1}, {133, -1}, {59, 1}}});
+  });
+  EXPECT_EQ(out,
+            "(3,1,3) 6=5+4+3 (0,0)\n(2,2,2) 5*2=7+1 (0,0)\n(3,1,8) 2=1*8 (0,0)\n"
+            "(4,2,2) 158+59=134+133 (8,1)\n");
+  EXPECT_EQ(ReadFile("DATA3.TXT"), "(3,1,3) 6=5+4+3 (0,0)\n(3,1,8) 2=1*8 (0,0)\n");
+  EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133 (8,1)\n");
+
+  gBest.NoteBound = 4;
+  out = CaptureOutput([] {
+    PrintSolutionNote({nullptr, nullptr, 0, 2, 2, 4, {{158, 1}, {59, 1}, {134, -1}, {133, -1}}});
+    PrintSolutionNote(
+        {nullptr, nullptr, 0, 1, 4, 5, {{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}}});
+  });
+  EXPECT_EQ(out,
+            "(4,2,2) 158+59=134+133(Note: 1.000000)\n(4,1,4) 353=315+272+120+30(Note: 0.800000)\n");
+}
+
+TEST_F(Notation, WrittenLinesReadBackAmongOtherLines) {
+  gRun.CurrentPower = 3;
+  gBest.NoteBound = 7;
+  std::string listing = CaptureOutput([] {
+    LogSolution({nullptr, nullptr, 0, 1, 3, 4, {{6, 1}, {5, -1}, {4, -1}, {3, -1}}});
+    LogSolution({nullptr, nullptr, 0, 1, 8, 2, {{2, 1}, {1, -8}}});
+    PrintSolutionNote({nullptr, nullptr, 0, 2, 2, 4, {{12, 1}, {1, 1}, {10, -1}, {9, -1}}});
+  });
+  const std::string extractLine = listing.substr(listing.find("(3,2,2)"));
+  ASSERT_EQ(extractLine, "(3,2,2) 12+1=10+9(Note: 1.750000)\n");
+  // A listing line, a header without its space and "+" for "=" (the counts
+  // split the sides), comments, a blank line, other powers (one malformed).
+  WriteFile("DATA3.TXT", ReadFile("DATA3.TXT") + "; c\n\n/ c\n" + extractLine +
+                             "(3,2,2)9+10+12+1 (0,0)\r\n(4,2,2) 158+59=134+133 (0,0)\n(5,x\n");
+  ResetStore();
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadResultLog(3), 0); }), "");
+  std::string stored;
+  for (const SolutionRecord& slot : gStore.slots) {
+    if (slot.termCount != 0) stored += FormatSolution(slot, 3) + "\n";
+  }
+  EXPECT_EQ(stored, "(3,1,3) 6=5+4+3\n(3,1,8) 2=1*8\n(3,2,2) 12+1=10+9\n(3,2,2) 10+9=12+1\n");
+}
+
+TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
+  // A message without line end names the reason of a "Bad solution line".
+  const std::pair<std::string, std::string> cases[] = {
+      {"(4 2,2) 158+59=134+133", "Bad format 1\n"},
+      {"(4, 2,2) 158+59=134+133 (0,0)", "Bad format 2\n"},
+      {"(4,2,2 158+59=134+133", "Bad format 3\n"},
+      {"(2,1,4) 2*2=1*4", "Bad number of left terms (2,1)) on (2,1,4) 2*2=1*4\n"},
+      {"(3,1,8) 2=1*9", "Bad number of terms\n"},
+      {" (4,2,2) 1=1", "Wrong line:  (4,2,2) 1=1\n"},
+      {"4,2,2", "Wrong line: 4,2,2\n"},
+      {"(4,0,0) 1=1", "no powers in the header"},
+      {"(4,2,2) 158+ 59=134+133", "base 0"},
+      {"(4,2,2) 158+59=134", "base 0"},
+      {"(4,2,2) 0+59=134+133", "base 0"},
+      {"(4,2,2) 158*0+1+1=59+1", "multiplicity 0"},
+      // A Term no record may hold does not hide what the line's counts say.
+      {"(4,2,2) 158*0+59=1+1", "Bad number of left terms (1,2)) on (4,2,2) 158*0+59=1+1\n"},
+      {"(2,1,2) 5*0+4+3=9", "Bad number of left terms (2,1)) on (2,1,2) 5*0+4+3=9\n"},
+      {"(3,1,8) 2=1*0+1*9", "Bad number of terms\n"},
+      {"(2,150,150) 1 2", "Too much terms on (2,150,150) 1 2\n"},
+      {"(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624", "more than 65536 powers"},
+      // Each of these wraps to a valid-looking number in 32 bits.
+      {"(4,2,2) 158+4294967355=134+133", "number too large"},
+      {"(4,2,2) 158*4294967297+59=1+1", "number too large"},
+      {"(4294967300,2,2) 158+59=134+133", "number too large"},
+      {"(4,2147483647,1) 1=1", "m + n too large"},
+      // Without "=" the running sum carries 5*2 to the left of a one-power side.
+      {"(4,1,2) 5*2+4", "the left side does not add up to m"},
+  };
+  for (const auto& [line, message] : cases) {
+    SCOPED_TRACE(line);
+    // The line's own power where it has one of its own, else 4.
+    const int32_t power = line[1] == '2' || line[1] == '3' ? line[1] - '0' : 4;
+    WriteFile(ResultLogName(power), kGood + line + "\n(4,1,1) 2=1\n");
+    int32_t taken = 0;
+    const ResultLogReading reading = ReadResultLog(power, [&](SolutionRecord&) { ++taken; });
+    EXPECT_EQ(reading.failure, message.back() == '\n' ? message
+                                                      : "Bad solution line in DATA4.TXT (" +
+                                                            message + "): " + line + "\n");
+    EXPECT_EQ(reading.line, 2);
+    EXPECT_EQ(taken, power == 4 ? 1 : 0);
+  }
+  // The loader turns the refusal into a fatal error.
+  WriteFile("DATA3.TXT", "(3,1,8) 2=1*9\n");
+  EXPECT_EQ(Ended([] { LoadResultLog(3); }), Fatal("Bad number of terms\n"));
+  EXPECT_EQ(ReadFile("Bug.txt"), "Error: Bad number of terms\n\n");
+}
+
+TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
+  for (std::string tail : {"(4,1,4) 353=315+2", "(4,1,4) 353=315+272+120+3", "(4,1,"}) {
+    ResetStore();
+    WriteFile("DATA4.TXT", kGood + tail);
+    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }),
+              "Skipping the torn last line of DATA4.TXT: " + tail + "\n");
+    EXPECT_EQ(gStore.count, 1);
+  }
+  ResetStore();
+  WriteFile("DATA4.TXT", kGood + "(4,1,4) 353=315+272+120+30");
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+}
+
+TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
+  gRun.CurrentPower = 4;
+  // Closed as it is, a torn tail would stop the next start: it becomes a comment.
+  WriteFile("DATA4.TXT", kGood + "(4,1,4) 353=315+2");
+  EXPECT_EQ(CaptureOutput([&] { LogSolution(kLoggedRecord); }),
+            "Torn last line of DATA4.TXT kept as a comment: (4,1,4) 353=315+2\n" + kLogged);
+  EXPECT_EQ(ReadFile("DATA4.TXT"), kGood + ";(4,1,4) 353=315+2\n" + kLogged);
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+
+  // A whole line that only lacks its line end stays a solution line.
+  WriteFile("DATA4.TXT", "(4,2,2) 158+59=134+133");
+  CaptureOutput([&] { LogSolution(kLoggedRecord); });
+  EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133\n" + kLogged);
+
+  // A log that cannot be written: the line still reaches the console.
+  std::remove("DATA4.TXT");
+  ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
+  EXPECT_EQ(Ended([&] { LogSolution(kLoggedRecord); }),
+            Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
+}
+
+TEST_F(ResultLog, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
+  gRun.CurrentPower = 4;
+  std::string held;
+  for (int i = 0; i < 40; ++i) held += "(4,2,2) 158+59=134+133 (0,0)\n";
+  // A closed log, one whose whole last line only lacks its line end, and one
+  // with a torn last line, which the append rewrites the log to repair.
+  for (const std::string& log : {held, held + "(4,2,2) 158+59=134+133", held + "(4,2,2) 15"}) {
+    SCOPED_TRACE(log.substr(log.size() - 10));
+    WriteFile("DATA4.TXT", log);
+    // A file size limit a few bytes past the log's end cuts a write off
+    // part-way just as a full disk does, and needs no privileges. The log is
+    // longer than what the child prints, whose capture file it also binds.
+    const Outcome outcome = Ended([&] {
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = log.size() + 10;
+      setrlimit(RLIMIT_FSIZE, &limit);
+      LogSolution(kLoggedRecord);
+    });
+    EXPECT_EQ(outcome, Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
+    EXPECT_EQ(ReadFile("DATA4.TXT"), log);
+  }
+}
+
+TEST_F(ResultLog, ATornLastLineAtTheLineLimitStaysReadableOnceRepaired) {
+  gRun.CurrentPower = 4;
+  // Just short of the reader's limit: the start skips it as torn. With a ";"
+  // in front as one line it would reach the limit and stop every later start.
+  const std::string tail = "(4,1,1) 5=" + std::string(kLineLimit - 11, '7');
+  WriteFile("DATA4.TXT", kGood + tail);
+  CaptureOutput([] { LoadResultLog(4); });
+  CaptureOutput([] { LogSolution(kLoggedRecord); });
+  EXPECT_EQ(ReadFile("DATA4.TXT"), kGood + ";" + tail.substr(0, kLineLimit - 2) + "\n;" +
+                                       tail.substr(kLineLimit - 2) + "\n" + kLogged);
+  ResetStore();
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+}
+
+// A k = 4 line of m Terms "1" left, `right` Terms "2" right, the last one "*last".
+std::string ManyTerms(int m, int n, int right, int last = 1) {
+  std::string line = "(4,";
+  line += std::to_string(m) + "," + std::to_string(n) + ") ";
+  for (int i = 0; i < m; ++i) line += i == 0 ? "1" : "+1";
+  for (int i = 0; i < right; ++i) line += i > 0 ? "+2" : m > 0 ? "=2" : "2";
+  return line + "*" + std::to_string(last);
+}
+
+TEST_F(SeedDatabase, MissingFilesAreNotErrors) {
+  EXPECT_EQ(CaptureOutput(
+                [] { EXPECT_EQ(LoadSeedDatabase(5) + LoadResultLog(5) + LoadCheckpoint(5), 0); }),
+            "No DATABASE.TXT file\nNo DATA5.TXT file\nNo DATA5.BIN file\n");
+}
+
+TEST_F(SeedDatabase, LongSeedsLowerTheTableWithoutBeingStored) {
+  WriteFile("DATABASE.TXT", "; several powers\n(5,1,x other power\n" + ManyTerms(100, 150, 150) +
+                                " (0,0)\n" + ManyTerms(150, 100, 100) + "\n" +
+                                ManyTerms(0, 200, 200));
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadSeedDatabase(4), 0); }),
+            "Skipping (4,100,150): too much terms\nSkipping (4,150,100): too much terms\n"
+            "Skipping (4,0,200): too much terms\n");
+  EXPECT_EQ(gBest.BestRightTable[100], 150);
+  EXPECT_EQ(gBest.BestRightTable[150], 100);  // the header's sides, not exchanged
+  EXPECT_EQ(gBest.BestRightTable[0], 1000000);
+  EXPECT_EQ(gStore.count, 0);
+}
+
+TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
+  // 200 Terms that overshoot m + n, and 200 Terms followed by none where 250
+  // are due (the missing ones read as base 0): the seed loader looks at the
+  // sum first, the result log at the count. A Term no record may hold matters
+  // only on a line that would be stored.
+  const std::string overshoot = ManyTerms(100, 101, 100, 3), endsEarly = ManyTerms(100, 150, 100);
+  const std::string huge = "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624";
+  // Each case: the refusal, and the header of the one seed too long to store.
+  const std::pair<std::string, std::string> cases[] = {
+      {overshoot, "Bad number of terms\n"},
+      {endsEarly, "100,150 "},
+      {"(4,2,2) 158+59=134", "Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n"},
+      {huge, "Bad solution line in DATABASE.TXT (more than 65536 powers): " + huge + "\n"}};
+  for (const auto& [line, expected] : cases) {
+    SCOPED_TRACE(line);
+    WriteFile("DATABASE.TXT", line + "\n");
+    std::string seen;
+    const FileReading reading = ReadSeedDatabase(
+        4, [&](SolutionRecord&) { seen += "stored "; },
+        [&](int32_t m, int32_t n) { seen += std::to_string(m) + "," + std::to_string(n) + " "; });
+    EXPECT_EQ(reading.failure + seen, expected);
+  }
+  WriteFile("DATABASE.TXT", overshoot + "\n");
+  EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), Fatal("Bad number of terms\n"));
+  WriteFile("DATA4.TXT", overshoot + "\n");
+  EXPECT_EQ(ReadResultLog(4, [](SolutionRecord&) {}).failure,
+            "Too much terms on " + overshoot + "\n");
+}
+
+}  // namespace
+}  // namespace quorvex
