@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -29,21 +30,18 @@ struct Recorder {
 Recorder gRecorder;
 
 void Append(const std::string& item) {
-  if (!gRecorder.trace.empty()) gRecorder.trace += ' ';
-  gRecorder.trace += item;
+  gRecorder.trace += (gRecorder.trace.empty() ? "" : " ") + item;
 }
 
 void DrainFileEvents() {
   alignas(inotify_event) char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = read(gRecorder.watch, buffer, sizeof buffer);
-    if (n <= 0) return;
+  for (ssize_t n; (n = read(gRecorder.watch, buffer, sizeof buffer)) > 0;) {
     for (char* at = buffer; at < buffer + n;) {
-      auto* event = reinterpret_cast<inotify_event*>(at);
-      std::string name = event->len > 0 ? event->name : "";
-      if (name == "PARAMS.INI") Append("P");
-      if (name == "DATA4.BIN") Append("B");
-      if (name == "STATS.TXT") Append("S");
+      const auto* event = reinterpret_cast<inotify_event*>(at);
+      const std::string name = event->len > 0 ? event->name : "";
+      if (name == "PARAMS.INI" || name == "DATA4.BIN" || name == "STATS.TXT") {
+        Append(name == "PARAMS.INI" ? "P" : name == "DATA4.BIN" ? "B" : "S");
+      }
       at += sizeof(inotify_event) + event->len;
     }
   }
@@ -55,29 +53,21 @@ std::string Saved(const std::string& keys) {
   std::istringstream names(keys);
   std::string values;
   for (std::string key; names >> key;) {
-    size_t at = text.find("\n" + key + "=");
-    at = at == std::string::npos ? at : at + key.size() + 2;
-    values += at == std::string::npos ? "? " : text.substr(at, text.find('\n', at) - at) + " ";
+    std::smatch value;
+    const bool found = std::regex_search(text, value, std::regex("\n" + key + "=(-?[0-9]+)\n"));
+    values += std::string(values.empty() ? "" : " ") + (found ? value[1].str() : "?");
   }
-  values.pop_back();
   return values;
 }
 
 int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
-  EXPECT_EQ(power, gParams.POWER);
-  EXPECT_EQ(blockSize, gParams.BLOCKSIZE);
-  EXPECT_EQ(workTerms, gParams.WORKTERMS);
+  EXPECT_EQ(std::tuple(power, blockSize, workTerms),
+            std::tuple(gParams.POWER, gParams.BLOCKSIZE, gParams.WORKTERMS));
   DrainFileEvents();
   Append('I' + std::to_string(maxBase));
   gRecorder.snapshots += Saved("CURRENTITERATION CURRENTSAVE CURRENTNEMB") + ", ";
   if (++gRecorder.calls == gRecorder.stopAfter) gRun.StopRequested = 1;
   return 1;
-}
-
-// A loop that never ends is stopped after a few seconds, so it fails its
-// case instead of hanging the test program.
-void StopRunawayLoop(int) {
-  gRun.StopRequested = 1;
 }
 
 class RunLoopTest : public FolderTest {
@@ -101,9 +91,11 @@ class RunLoopTest : public FolderTest {
     DrainFileEvents();
     gRecorder.trace.clear();  // the test's own write of PARAMS.INI
     int status = -1;
-    std::signal(SIGALRM, StopRunawayLoop);
+    // A loop that never ends is stopped after a few seconds, so it fails its
+    // case instead of hanging the test program.
+    std::signal(SIGALRM, [](int) { gRun.StopRequested = 1; });
     alarm(5);
-    std::string output = CaptureOutput([&] {
+    const std::string output = CaptureOutput([&] {
       WorkerPool pool(1, 0, CountingIteration);
       status = RunLoop(pool);
     });
@@ -177,9 +169,7 @@ TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
 
 TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // One stored solution, so that a cross-reduction run writes a statistics line.
-  SolutionRecord record = MakeRecord({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});
-  InsertRecord(record, nullptr, InsertQuiet);
-  ASSERT_EQ(gStore.count, 1);
+  StoreQuietly({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});
   EXPECT_EQ(Run("START=10\nEND=11\nITERATIONS=4\nSAVE=1\nNEMB=3\nWEIGHT=1\n").second, 0);
   // The SAVE point of the third iteration comes first, then the NEMB point
   // with its own rewrite and checkpoint, then the cross-reduction.

@@ -35,13 +35,6 @@ inline void Require(bool holds, const char* property) {
   std::abort();
 }
 
-inline void RemoveFolderContents() {
-  std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(".", ignored)) {
-    std::filesystem::remove_all(entry.path(), ignored);
-  }
-}
-
 // Once per process: a fresh folder (under $TMPDIR, else /dev/shm, where the
 // checkpoint's fsync costs nothing), removed at exit, and the engine's output
 // to /dev/null.
@@ -50,7 +43,8 @@ inline void EnterPrivateFolder() {
   const char* tmp = std::getenv("TMPDIR");
   folder = tmp != nullptr ? tmp : (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
   folder += "/quorvex-fuzz-XXXXXX";
-  if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0) {
+  if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0 ||
+      std::freopen("/dev/null", "w", stdout) == nullptr) {
     std::perror("private folder");
     std::exit(1);
   }
@@ -58,13 +52,14 @@ inline void EnterPrivateFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
   });
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::exit(1);
 }
 
 // Before each input: no file left from the last one, every global as a new
 // process has it.
 inline void ResetForInput() {
-  RemoveFolderContents();
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    std::filesystem::remove_all(entry.path());
+  }
   ResetEngine();
   gParams = DefaultParameters();
   gRun.StopRequested = 0;

@@ -123,17 +123,22 @@ TEST_F(Reports, BestTableAndItsPicture) {
                     0));
 }
 
-TEST_F(Reports, DamageIsReportedAndNothingIsWritten) {
+TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
   WriteFile("PARAMS.INI", kParams);
-  WriteFile("DATA4.TXT", "(4,1,2) 9=8+7 (0,0)\n(4, 1,1) 5=4\n");
-  WriteFile("DATA4.BIN", Int32Bytes({2, 1, 9}));
+  WriteFile("DATABASE.TXT", "(4,1,1) 3=2\n" + std::string(8000, '/') + "\n(4,1,0) 1=\n");
+  WriteFile("DATA4.TXT", "(4,2,2) 9+8=7+6 (0,0)\n(4, 2,2) 5+4=3+2\n(4,2,1) 5+4=3\n");
+  WriteFile("DATA4.BIN", Int32Bytes({3, 2, 9, 1, 5, -2, 3, 7}));
   const std::string before = Snapshot();
   const Outcome r = Run({"best"});
   EXPECT_EQ(r.second, 1);
-  for (const char* line :
-       {"DATA4.TXT, line 2: Bad format 2. The rest of DATA4.TXT is left out.\n",
-        "DATA4.BIN is damaged after 0 of 2 entries.", "1  2    3  search        (4,1,2) 9=8+7\n"}) {
-    EXPECT_TRUE(Contains(r.first, line)) << r.first;
+  for (const char* line : {"DATABASE.TXT, line 2: longer than 7999 characters. The rest of "
+                           "DATABASE.TXT is left out.\n",
+                           "DATA4.TXT, line 2: Bad format 2. The rest of DATA4.TXT is left out.\n",
+                           "DATA4.BIN is damaged after 1 of 3 entries. The rest is left out.\n",
+                           "m  n  m+n  source        witness\n"
+                           "1  1    2  DATABASE.TXT  (4,1,1) 3=2\n"
+                           "2  2    4  search        (4,2,2) 9+8=7+6\n"}) {
+    EXPECT_TRUE(Contains(r.first, line)) << line << "\nin:\n" << r.first;
   }
   EXPECT_EQ(Run({"status"}).second, 1);
   EXPECT_EQ(Snapshot(), before);
