@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "control/usage.hpp"
@@ -31,19 +33,12 @@ TEST_F(Program, CommandLineAndExitStatuses) {
   EXPECT_EQ(Run({"--help"}), Outcome(usage, 0));
   EXPECT_EQ(Run({"extract", "-h"}), Outcome(usage, 0));
   EXPECT_EQ(Run({"--version"}), Outcome("quorvex 1.0.0\n", 0));
-  for (auto args : {std::vector<std::string>{"--verbose"},
-                    {"extract", "-x"},
-                    {"--seed"},
-                    {"--seed", "-1"},
-                    {"--seed", "4294967296"},
-                    {"--seed", "12a"},
-                    {"status", "--power", "4"},
-                    {"--svg", "a.svg"},
-                    {"best", "--svg"},
-                    {"best", "--power", "-4"},
-                    {"best", "--power", "2147483648"}}) {
-    Outcome r = Run(args);
-    EXPECT_EQ(r.second, 2) << args.back();
+  for (const char* line : {"--verbose", "extract -x", "--seed", "--seed -1", "--seed 4294967296",
+                           "--seed 12a", "status --power 4", "--svg a.svg", "best --svg",
+                           "best --power -4", "best --power 2147483648"}) {
+    std::istringstream words(line);
+    const Outcome r = Run({std::istream_iterator<std::string>(words), {}});
+    EXPECT_EQ(r.second, 2) << line;
     EXPECT_TRUE(Contains(r.first, usage) && !Contains(r.first, kBanner)) << r.first;
   }
   EXPECT_FALSE(FileExists("Bug.txt"));
@@ -162,14 +157,11 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
   int32_t result = -1;
   CaptureOutput([&] { result = init(4); });
   EXPECT_EQ(result, 0);
-  for (const auto& a : {std::vector<int32_t>{10001, 20, 0},
-                        {-1, 20, 0},
-                        {100, 1, 0},
-                        {100, 20, 201},
-                        {100, 20, -1}}) {
-    std::string out = CaptureOutput([&] { result = iterate(4, a[0], a[1], a[2]); });
+  const int32_t refused[][3] = {
+      {10001, 20, 0}, {-1, 20, 0}, {100, 1, 0}, {100, 20, 201}, {100, 20, -1}};
+  for (const auto& a : refused) {
+    EXPECT_NE(CaptureOutput([&] { result = iterate(4, a[0], a[1], a[2]); }), "");
     EXPECT_EQ(result, 0) << a[0] << " " << a[1] << " " << a[2];
-    EXPECT_FALSE(out.empty());
   }
   CaptureOutput([&] { result = iterate(4, 60, 20, 0); });
   EXPECT_EQ(result, 1);

@@ -14,11 +14,6 @@ constexpr int32_t kPower = 4;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EnterPrivateFolder();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetForInput();
   const std::string name = CheckpointName(kPower);

@@ -145,3 +145,9 @@ inline std::vector<TermList> CheckStore(int32_t power) {
 }
 
 }  // namespace quorvex::fuzz
+
+// Each fuzz target is a program of its own that includes this header once.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  quorvex::fuzz::EnterPrivateFolder();
+  return 0;
+}

@@ -9,11 +9,6 @@
 using namespace quorvex;
 using namespace quorvex::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EnterPrivateFolder();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetForInput();
   WriteInput(kParamsFile, data, size);

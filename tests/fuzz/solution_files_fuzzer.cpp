@@ -49,11 +49,6 @@ void CheckSeedDatabase(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EnterPrivateFolder();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckResultLog(data, size);
   CheckSeedDatabase(data, size);
