@@ -15,8 +15,8 @@ namespace quorvex::testing_support {
 // Resets every global of the engine to its start-of-process state.
 void ResetEngineState();
 
-// A test that runs in a fresh temporary folder (the engine works in the
-// current directory), with the engine's globals reset.
+// A test in a fresh temporary folder (the engine works in the current
+// directory), with the engine's globals reset.
 class FolderTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -38,7 +38,7 @@ inline bool Contains(const std::string& text, const std::string& part) {
 // The values as 32-bit little-endian integers, as the checkpoint holds them.
 std::string Int32Bytes(const std::vector<int32_t>& values);
 
-// Runs `fn` with stdout captured; returns what it printed.
+// What `fn` printed, run in this process (it must not end it).
 template <typename Fn>
 std::string CaptureOutput(Fn&& fn) {
   ::testing::internal::CaptureStdout();
@@ -56,15 +56,12 @@ Outcome Ended(const std::function<void()>& fn);
 inline Outcome Fatal(const std::string& message) {
   return {"Error: " + message + "\n", 1};
 }
-
-// Runs the built quorvex program in `folder` with the arguments, stdin from
-// /dev/null; its stdout and stderr together, and its status. `timeoutSeconds`
-// bounds the run.
+// The built program run in `folder` with the arguments and stdin from
+// /dev/null: its stdout and stderr together, and its status.
 Outcome RunProgram(const std::string& folder, const std::vector<std::string>& args,
                    int timeoutSeconds = 120);
 
-// A record of (base, multiplicity) Terms; m and n are summed from the signs
-// unless given.
+// A record of the Terms; m and n are summed from the signs unless given.
 SolutionRecord MakeRecord(const std::vector<Term>& terms, int32_t m = -1, int32_t n = -1);
 // Inserts the record of the Terms as a loader does (no log line).
 void StoreQuietly(const std::vector<Term>& terms);

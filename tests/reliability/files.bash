@@ -7,6 +7,20 @@ fail() {
   exit 1
 }
 
+# Every script's start: the program (first argument), the number of search
+# workers (second, 1 by default) and a scratch folder $work. At exit a run
+# still going in the background ($pid) is killed, `on_exit` runs when the
+# script defines it, and $work is removed.
+begin_script() { # name program [threads]
+  program=$(realpath "$2")
+  threads=${3:-1}
+  work=$(mktemp -d "/tmp/quorvex-$1-XXXXXX")
+  pid=
+  trap 'if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+        if declare -F on_exit >/dev/null; then on_exit; fi
+        rm -rf "$work"' EXIT
+}
+
 # The solutions of a checkpoint file as "(k,m,n) left=right" lines, Terms in
 # file order, which is the order the listing prints them in. A file that does
 # not hold exactly its R entries of 1 to 200 Terms is reported and fails.

@@ -8,20 +8,10 @@
 # whose last line was torn mid-write is skipped with a message and repaired by
 # the next append.
 set -euo pipefail
-program=$(realpath "$1")
-# The search runs with this many workers (a second argument; 1 by default).
-threads=${2:-1}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
+source "$(dirname "$0")/files.bash"
+begin_script kill "$@"
 
 kills=${QUORVEX_KILLS:-40}
-work=$(mktemp -d /tmp/quorvex-kill-XXXXXX)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # Lists the store as a restart loads it and checks it against the checkpoint
 # on disk; then verifies every stored and logged solution.

@@ -5,19 +5,8 @@
 # A storm of SIGINTs, still arriving while the stop is being saved, changes
 # nothing of that and damages no file.
 set -euo pipefail
-program=$(realpath "$1")
-# The search runs with this many workers (a second argument; 1 by default).
-threads=${2:-1}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
-
-work=$(mktemp -d /tmp/quorvex-signals-XXXXXX)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/files.bash"
+begin_script signals "$@"
 
 # A store of some 1500 solutions, so that one cross-reduction run over
 # it (four weights, up to three passes each) takes a second or more.

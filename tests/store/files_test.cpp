@@ -1,24 +1,28 @@
-// The text files of solutions: the notation, the result log DATA<k>.TXT with
-// its repairs, and the seed database DATABASE.TXT.
+// The store's files: the notation, the result log with its repairs, the seed database and the
+// checkpoint; and what verify and best find in them.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
+#include "store/best_sizes.hpp"
 #include "store/checkpoint.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
+#include "store/verify.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
 namespace {
 
 using namespace testing_support;
+
 using Notation = FolderTest;
 using ResultLog = FolderTest;
 using SeedDatabase = FolderTest;
@@ -28,42 +32,37 @@ const std::string kGood = "(4,2,2) 158+59=134+133 (0,0)\n", kLogged = "(4,1,1) 2
 const SolutionRecord kLoggedRecord = MakeRecord({{2, 1}, {1, -1}});
 
 TEST_F(Notation, LogAndListingLinesByteForByte) {
-  std::string out = CaptureOutput([] {
+  const std::string out = CaptureOutput([] {
     gRun.CurrentPower = 3;
-    LogSolution({nullptr, nullptr, 0, 1, 3, 4, {{6, 1}, {5, -1}, {4, -1}, {3, -1}}});
+    LogSolution(MakeRecord({{6, 1}, {5, -1}, {4, -1}, {3, -1}}));
     gRun.CurrentPower = 2;
-    LogSolution({nullptr, nullptr, 0, 2, 2, 3, {{7, -1}, {5, 2}, {1, -1}}});
+    LogSolution(MakeRecord({{7, -1}, {5, 2}, {1, -1}}));
     gRun.CurrentPower = 3;
-    LogSolution({nullptr, nullptr, 0, 1, 8, 2, {{2, 1}, {1, -8}}});
+    LogSolution(MakeRecord({{2, 1}, {1, -8}}));
     gRun.CurrentPower = 4;
     gRun.CurrentWeight = 8;
     gRun.PassCounter = 1;
     // Sides interleaved in Term order: each side keeps its own order.
-    LogSolution({nullptr, nullptr, 0, 2, 2, 4, {{158, 1}, {134, -1}, {133, -1}, {59, 1}}});
+    LogSolution(MakeRecord({{158, 1}, {134, -1}, {133, -1}, {59, 1}}));
+    gBest.NoteBound = 4;
+    PrintSolutionNote(MakeRecord({{158, 1}, {59, 1}, {134, -1}, {133, -1}}));
+    PrintSolutionNote(MakeRecord({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}}));
   });
   EXPECT_EQ(out,
             "(3,1,3) 6=5+4+3 (0,0)\n(2,2,2) 5*2=7+1 (0,0)\n(3,1,8) 2=1*8 (0,0)\n"
-            "(4,2,2) 158+59=134+133 (8,1)\n");
+            "(4,2,2) 158+59=134+133 (8,1)\n(4,2,2) 158+59=134+133(Note: 1.000000)\n"
+            "(4,1,4) 353=315+272+120+30(Note: 0.800000)\n");
   EXPECT_EQ(ReadFile("DATA3.TXT"), "(3,1,3) 6=5+4+3 (0,0)\n(3,1,8) 2=1*8 (0,0)\n");
   EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133 (8,1)\n");
-
-  gBest.NoteBound = 4;
-  out = CaptureOutput([] {
-    PrintSolutionNote({nullptr, nullptr, 0, 2, 2, 4, {{158, 1}, {59, 1}, {134, -1}, {133, -1}}});
-    PrintSolutionNote(
-        {nullptr, nullptr, 0, 1, 4, 5, {{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}}});
-  });
-  EXPECT_EQ(out,
-            "(4,2,2) 158+59=134+133(Note: 1.000000)\n(4,1,4) 353=315+272+120+30(Note: 0.800000)\n");
 }
 
 TEST_F(Notation, WrittenLinesReadBackAmongOtherLines) {
   gRun.CurrentPower = 3;
   gBest.NoteBound = 7;
-  std::string listing = CaptureOutput([] {
-    LogSolution({nullptr, nullptr, 0, 1, 3, 4, {{6, 1}, {5, -1}, {4, -1}, {3, -1}}});
-    LogSolution({nullptr, nullptr, 0, 1, 8, 2, {{2, 1}, {1, -8}}});
-    PrintSolutionNote({nullptr, nullptr, 0, 2, 2, 4, {{12, 1}, {1, 1}, {10, -1}, {9, -1}}});
+  const std::string listing = CaptureOutput([] {
+    LogSolution(MakeRecord({{6, 1}, {5, -1}, {4, -1}, {3, -1}}));
+    LogSolution(MakeRecord({{2, 1}, {1, -8}}));
+    PrintSolutionNote(MakeRecord({{12, 1}, {1, 1}, {10, -1}, {9, -1}}));
   });
   const std::string extractLine = listing.substr(listing.find("(3,2,2)"));
   ASSERT_EQ(extractLine, "(3,2,2) 12+1=10+9(Note: 1.750000)\n");
@@ -259,6 +258,161 @@ TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
   WriteFile("DATA4.TXT", overshoot + "\n");
   EXPECT_EQ(ReadResultLog(4, [](SolutionRecord&) {}).failure,
             "Too much terms on " + overshoot + "\n");
+}
+
+using Checkpoint = FolderTest;
+
+std::string Load(int32_t power) {
+  return CaptureOutput([power] { EXPECT_EQ(LoadCheckpoint(power), 0); });
+}
+
+TEST_F(Checkpoint, ExampleFileByteForByteAndBack) {
+  StoreQuietly({{5, 1}, {4, -1}, {3, -1}});
+  SaveCheckpoint(2);
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({1, 3, 5, 1, 4, -1, 3, -1}));
+  ResetStore();
+  EXPECT_EQ(Load(2), "0/1\rDATA2.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 1);
+  EXPECT_EQ(std::pair(gStore.slots[0].leftCount, gStore.slots[0].rightCount), std::pair(1, 2));
+  EXPECT_EQ(TermsOf(gStore.slots[0]), "5*1 4*-1 3*-1");
+
+  ResetStore();
+  SaveCheckpoint(2);
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({0}));
+  EXPECT_EQ(Load(2), "DATA2.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 0);
+}
+
+TEST_F(Checkpoint, ProgressAndLoadingThroughEviction) {
+  // `count` distinct entries (i + 2, +1), (1, -(1 + i % cycle)).
+  auto entries = [](int32_t count, int32_t cycle) {
+    std::vector<int32_t> values{count};
+    for (int32_t i = 0; i < count; ++i)
+      values.insert(values.end(), {2, i + 2, 1, 1, -1 - i % cycle});
+    return Int32Bytes(values);
+  };
+  WriteFile("DATA4.BIN", entries(25, 1));
+  EXPECT_EQ(Load(4), "0/25\r10/25\r20/25\rDATA4.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 25);
+  // n = 1, 2, 3 in turn: in the full store the larger ones make way, so all
+  // 3350 solutions with n = 1 stay.
+  ResetStore();
+  WriteFile("DATA4.BIN", entries(10050, 3));
+  Load(4);
+  EXPECT_EQ(gStore.count, kStoreSlots);
+  EXPECT_EQ(std::count_if(gStore.slots, gStore.slots + kStoreSlots,
+                          [](const SolutionRecord& s) { return s.rightCount == 1; }),
+            3350);
+}
+
+TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
+  const std::string head = Int32Bytes({3, 2, 7, 1, 6, -1});  // R = 3, one whole entry
+  // A sound entry follows each bad count: reading on would load it.
+  const std::string next = Int32Bytes({2, 9, 1, 8, -1});
+  const std::string damaged[] = {
+      head + Int32Bytes({0}) + next, head + Int32Bytes({-1}) + next,
+      head + Int32Bytes({201}) + Int32Bytes(std::vector<int32_t>(402, 1)) + next,
+      head + Int32Bytes({2, 9, 1, 8}), head + Int32Bytes({1}).substr(0, 2)};
+  for (int i = 0; i < 5; ++i) {
+    ResetStore();
+    WriteFile("DATA4.BIN", damaged[i]);
+    EXPECT_EQ(Load(4), "0/3\rCorrupted bin file, continuing\nDATA4.BIN loaded\n");
+    EXPECT_EQ(gStore.count, 1);
+    // An earlier .bad is never written over.
+    const std::string bad = i == 0 ? "DATA4.BIN.bad" : "DATA4.BIN.bad." + std::to_string(i);
+    EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "Damaged DATA4.BIN kept as " + bad + "\n");
+    EXPECT_EQ(ReadFile(bad), damaged[i]);
+    EXPECT_EQ(ReadFile("DATA4.BIN"), Int32Bytes({1, 2, 7, 1, 6, -1}));
+  }
+  Load(4);  // a sound file is replaced without a copy
+  EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "");
+  EXPECT_FALSE(FileExists("DATA4.BIN.bad.5"));
+  WriteFile("DATA4.BIN", "");
+  EXPECT_EQ(Load(4), "Corrupted bin file, continuing\nDATA4.BIN loaded\n");
+}
+
+TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
+  for (const std::vector<int32_t>& entry : {std::vector<int32_t>{1, 2, 0, 1, 6, -1},
+                                            {1, 2, 7, 0, 6, -1},
+                                            {1, 2, -7, 1, 6, -1},
+                                            {1, 2, 7, INT32_MIN, 6, 1},
+                                            {1, 2, 7, INT32_MAX, 6, 1},
+                                            // Each side fits, m + n does not.
+                                            {1, 2, 7, 3, 6, -2147483645}}) {
+    WriteFile("DATA4.BIN", Int32Bytes(entry));
+    int32_t taken = 0;
+    EXPECT_EQ(ReadCheckpoint(
+                  4, [&](SolutionRecord&) { ++taken; }, false)
+                  .failure,
+              "Corrupted data in the file\n");
+    EXPECT_EQ(taken, 0);
+  }
+  EXPECT_EQ(Ended([] { LoadCheckpoint(4); }),
+            Outcome("0/1\rError: Corrupted data in the file\n\n", 1));
+}
+
+using Verify = FolderTest;
+using BestSizesTest = FolderTest;
+
+// Loads the two text files for the power, verifies; returns the result and output.
+Outcome LoadAndVerify(int32_t power) {
+  CaptureOutput([power] {
+    ResetStore();
+    LoadSeedDatabase(power);
+    LoadResultLog(power);
+  });
+  int result = -1;
+  const std::string out = CaptureOutput([&] { result = VerifyAll(power); });
+  return {out, result};
+}
+
+TEST_F(Verify, FalseIdentitiesAreListedAndFail) {
+  // 2^4 = 2 * 1^4 is false; a 250-Term line cannot be checked.
+  std::string longLine = "(4,125,125) 1";
+  for (int i = 1; i < 250; ++i) longLine += i == 125 ? "=1" : "+1";
+  WriteFile("DATABASE.TXT", "(4,1,2) 2=1*2\n" + longLine + "\n");
+  WriteFile("DATA4.TXT", "(4,2,2) 158+59=134+132 (0,0)\n(4,2,2) 158+59=134+133 (0,0)\n");
+  EXPECT_EQ(LoadAndVerify(4), Outcome("False identity in the store: (4,1,2) 2=1*2\n"
+                                      "False identity in the store: (4,2,2) 158+59=134+132\n"
+                                      "False identity in DATA4.TXT: (4,2,2) 158+59=134+132\n"
+                                      "False identity in DATABASE.TXT: (4,1,2) 2=1*2\n"
+                                      "Not checkable in DATABASE.TXT (250 Terms): " +
+                                          longLine + "\nChecked 6 solutions, 4 false\n",
+                                      1));
+}
+
+TEST_F(BestSizesTest, FewestRightPowersPerLeftCountWitnessAndSource) {
+  WriteFile("DATABASE.TXT",
+            "(4,1,4) 353=315+272+120+30\n"
+            "(4,2,2) 158+59=134+133\n"
+            "(3,1,3) 6=5+4+3\n");
+  WriteFile("DATA4.TXT",
+            "(4,1,4) 300=200+100+50+40 (0,0)\n"        // ties the seed with a smaller largest base
+            "(4,2,2) 200+1=199+2 (0,0)\n"              // ties with a larger one
+            "(4,2,2) 134+133=158+59 (0,0)\n"           // the seed turned round
+            "(4,3,3) 50+40+30=49+20+10 (0,0)\n"        // loses on its second base
+            "(4,6,4) 9+8+7+6+5+4=30+20+11+10 (0,0)\n"  // m is the smaller side
+            "; a comment\n");
+  WriteFile("DATA4.BIN",
+            Int32Bytes({4}) + Int32Bytes({2, 500, 1, 400, -5}) +    // (1,5): more powers
+                Int32Bytes({4, 158, 2, 59, 2, 134, -2, 133, -2}) +  // the seed doubled
+                Int32Bytes({6, 50, -1, 45, 1, 40, -1, 30, -1, 20, 1, 10, 1}) +  // turned round
+                Int32Bytes({4, 190, -1, 180, 1, 170, -1, 160, 1}));  // loses on its largest base
+  const BestSizes sizes = FindBestSizes(4);
+  std::vector<std::string> rows;
+  for (const BestSize& row : sizes.rows) {
+    rows.push_back(std::to_string(row.n) + (row.seeded ? " seed " : " found ") +
+                   FormatSolution(row.witness, 4));
+  }
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "4 found (4,1,4) 300=200+100+50+40",
+                      "2 seed (4,2,2) 158+59=134+133",
+                      "3 found (4,3,3) 50+40+30=45+20+10",
+                      "6 found (4,4,6) 30+20+11+10=9+8+7+6+5+4",
+                  }));
+  EXPECT_EQ(sizes.checkpoint.read, 4);
+  EXPECT_TRUE(sizes.seeds.failure.empty() && sizes.log.failure.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);  // nothing written
 }
 
 }  // namespace
