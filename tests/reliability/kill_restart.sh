@@ -13,26 +13,6 @@ begin_script kill "$@"
 
 kills=${QUORVEX_KILLS:-40}
 
-# Lists the store as a restart loads it and checks it against the checkpoint
-# on disk; then verifies every stored and logged solution.
-check_restart() { # round
-  (cd "$work/run" && "$program" extract >"$work/extract.out" 2>&1) ||
-    fail "round $1: extract ended with status $?"
-  local torn_now=0
-  ! ends_torn "$work/run/DATA4.TXT" || torn_now=1
-  expect_clean_load "$work/extract.out" "round $1: extract" "$torn_now"
-  if [ -f "$work/run/DATA4.BIN" ]; then
-    grep -q 'DATA4.BIN loaded' "$work/extract.out" || fail "round $1: DATA4.BIN not loaded"
-    checkpoint_solutions 4 "$work/run/DATA4.BIN" >"$work/checkpoint.txt" ||
-      fail "round $1: DATA4.BIN does not decode"
-    listed_solutions 4 "$work/extract.out" >"$work/listed.txt"
-    lost=$(missing_lines "$work/checkpoint.txt" "$work/listed.txt")
-    [ -z "$lost" ] || fail "round $1: checkpointed solutions missing after the restart: $lost"
-  fi
-  (cd "$work/run" && "$program" verify >"$work/verify.out" 2>&1) ||
-    fail "round $1: verify failed: $(grep -E 'False|Checked' "$work/verify.out")"
-}
-
 # START and CURRENTITERATION as one number that a resumed run never lowers.
 progress() {
   awk -F= '$1 == "START" { s = $2 } $1 == "CURRENTITERATION" { c = $2 }
@@ -85,7 +65,9 @@ for round in $(seq 1 "$kills"); do
   now=$(progress)
   [ "$now" -ge "$last_progress" ] || fail "round $round: progress went back from $last_progress to $now"
   last_progress=$now
-  check_restart "$round"
+  torn_now=0
+  ! ends_torn "$work/run/DATA4.TXT" || torn_now=1
+  expect_sound_restart "$work/run" "round $round" "$torn_now"
 done
 echo "$kills kills survived in $((SECONDS - started)) s ($in_cross_reduction during a cross-reduction," \
   "$in_save during a save, $torn_by_kill tearing a log line);" \

@@ -59,7 +59,6 @@ TEST(IterationRate, CountersAndFileTimesThatAgree) {
 
 class Reports : public FolderTest {
  protected:
-  Outcome Run(const std::vector<std::string>& args) { return RunProgram(folder_, args, 30); }
   // Names, contents and modification times of everything in the folder.
   std::string Snapshot() {
     std::string all;
@@ -81,15 +80,16 @@ TEST_F(Reports, BestTableAndItsPicture) {
   WriteFile("DATABASE.TXT", "(4,2,2) 158+59=134+133\n");
   WriteFile("DATA4.TXT", "(4,1,4) 300=200+100+50+40 (0,0)\n");
   const std::string before = Snapshot();
-  EXPECT_EQ(Run({"best"}), Outcome("No DATA4.BIN file\n"
-                                   "Best sizes for k=4 from DATABASE.TXT, DATA4.TXT and DATA4.BIN\n"
-                                   "m  n  m+n  source        witness\n"
-                                   "1  4    5  search        (4,1,4) 300=200+100+50+40\n"
-                                   "2  2    4  DATABASE.TXT  (4,2,2) 158+59=134+133\n",
-                                   0));
+  EXPECT_EQ(RunProgram(".", {"best"}),
+            Outcome("No DATA4.BIN file\n"
+                    "Best sizes for k=4 from DATABASE.TXT, DATA4.TXT and DATA4.BIN\n"
+                    "m  n  m+n  source        witness\n"
+                    "1  4    5  search        (4,1,4) 300=200+100+50+40\n"
+                    "2  2    4  DATABASE.TXT  (4,2,2) 158+59=134+133\n",
+                    0));
   EXPECT_EQ(Snapshot(), before);
 
-  EXPECT_EQ(Run({"best", "--svg", "best.svg"}),
+  EXPECT_EQ(RunProgram(".", {"best", "--svg", "best.svg"}),
             Outcome("No DATA4.BIN file\nWrote best.svg: best sizes of 2 left counts for k=4\n", 0));
   EXPECT_FALSE(FileExists("best.svg.tmp"));
   const std::string svg = ReadFile("best.svg");
@@ -100,10 +100,10 @@ TEST_F(Reports, BestTableAndItsPicture) {
   EXPECT_EQ(std::system("rsvg-convert best.svg -o best.png"), 0) << "not drawable";
 
   std::filesystem::remove("PARAMS.INI");
-  const Outcome r = Run({"best"});
+  const Outcome r = RunProgram(".", {"best"});
   EXPECT_EQ(r.second, 1);
   EXPECT_TRUE(Contains(r.first, "No PARAMS.INI file")) << r.first;
-  EXPECT_EQ(Run({"best", "--power", "3"}),
+  EXPECT_EQ(RunProgram(".", {"best", "--power", "3"}),
             Outcome("No DATA3.TXT file\nNo DATA3.BIN file\n"
                     "Best sizes for k=3 from DATABASE.TXT, DATA3.TXT and DATA3.BIN\nNo solutions\n",
                     0));
@@ -115,7 +115,7 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
   WriteFile("DATA4.TXT", "(4,2,2) 9+8=7+6 (0,0)\n(4, 2,2) 5+4=3+2\n(4,2,1) 5+4=3\n");
   WriteFile("DATA4.BIN", Int32Bytes({3, 2, 9, 1, 5, -2, 3, 7}));
   const std::string before = Snapshot();
-  const Outcome r = Run({"best"});
+  const Outcome r = RunProgram(".", {"best"});
   EXPECT_EQ(r.second, 1);
   for (const char* line : {"DATABASE.TXT, line 2: longer than 7999 characters. The rest of "
                            "DATABASE.TXT is left out.\n",
@@ -126,10 +126,11 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
                            "2  2    4  search        (4,2,2) 9+8=7+6\n"}) {
     EXPECT_TRUE(Contains(r.first, line)) << line << "\nin:\n" << r.first;
   }
-  EXPECT_EQ(Run({"status"}).second, 1);
+  EXPECT_EQ(RunProgram(".", {"status"}).second, 1);
   EXPECT_EQ(Snapshot(), before);
   WriteFile("PARAMS.INI", kParams + "COLOUR=3\n");
-  EXPECT_EQ(Run({"status"}), Outcome("Cannot read PARAMS.INI, line 7: Bad parameter\n", 1));
+  EXPECT_EQ(RunProgram(".", {"status"}),
+            Outcome("Cannot read PARAMS.INI, line 7: Bad parameter\n", 1));
   EXPECT_FALSE(FileExists("Bug.txt"));
 }
 
@@ -144,7 +145,7 @@ TEST_F(Reports, StatusOfAStoppedAndARunningSearch) {
   ASSERT_EQ(utimensat(AT_FDCWD, "DATA4.BIN", times, 0), 0);
   ASSERT_EQ(utimensat(AT_FDCWD, "PARAMS.INI", later, 0), 0);
   const std::string before = Snapshot();
-  Outcome r = Run({"status"});
+  Outcome r = RunProgram(".", {"status"});
   EXPECT_EQ(r.second, 0);
   for (const char* line : {
            "Power: 4\nSearch: not running\n",
@@ -159,7 +160,7 @@ TEST_F(Reports, StatusOfAStoppedAndARunningSearch) {
   }
   int held = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-  r = Run({"status"});
+  r = RunProgram(".", {"status"});
   EXPECT_TRUE(Contains(r.first, "Search: running (a search holds this folder)\n")) << r.first;
   EXPECT_TRUE(Contains(r.first, "Speed: 10 iterations per hour (")) << r.first;
   close(held);

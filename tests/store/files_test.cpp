@@ -1,9 +1,7 @@
 // The store's files: the notation, the result log with its repairs, the seed database and the
 // checkpoint; and what verify and best find in them.
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "control/line_reader.hpp"
@@ -161,31 +159,6 @@ TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
   ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
   EXPECT_EQ(Ended([&] { LogSolution(kLoggedRecord); }),
             Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
-}
-
-TEST_F(ResultLog, ALineCutOffByAFullDiskLeavesTheLogAsItWas) {
-  gRun.CurrentPower = 4;
-  std::string held;
-  for (int i = 0; i < 40; ++i) held += "(4,2,2) 158+59=134+133 (0,0)\n";
-  // A closed log, one whose whole last line only lacks its line end, and one
-  // with a torn last line, which the append rewrites the log to repair.
-  for (const std::string& log : {held, held + "(4,2,2) 158+59=134+133", held + "(4,2,2) 15"}) {
-    SCOPED_TRACE(log.substr(log.size() - 10));
-    WriteFile("DATA4.TXT", log);
-    // A file size limit a few bytes past the log's end cuts a write off
-    // part-way just as a full disk does, and needs no privileges. The log is
-    // longer than what the child prints, whose capture file it also binds.
-    const Outcome outcome = Ended([&] {
-      std::signal(SIGXFSZ, SIG_IGN);
-      rlimit limit{};
-      getrlimit(RLIMIT_FSIZE, &limit);
-      limit.rlim_cur = log.size() + 10;
-      setrlimit(RLIMIT_FSIZE, &limit);
-      LogSolution(kLoggedRecord);
-    });
-    EXPECT_EQ(outcome, Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
-    EXPECT_EQ(ReadFile("DATA4.TXT"), log);
-  }
 }
 
 TEST_F(ResultLog, ATornLastLineAtTheLineLimitStaysReadableOnceRepaired) {
