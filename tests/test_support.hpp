@@ -12,7 +12,6 @@
 
 namespace quorvex::testing_support {
 
-// Resets every global of the engine to its start-of-process state.
 void ResetEngineState();
 
 // A test in a fresh temporary folder (the engine works in the current

@@ -1,26 +1,22 @@
-// The run loop's schedules, and what it runs on: priority, keyboard and signals.
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <sys/inotify.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <sstream>
-#include <string>
 
 #include "control/keyboard.hpp"
 #include "control/parameters.hpp"
 #include "control/priority.hpp"
 #include "control/run_loop.hpp"
 #include "control/run_state.hpp"
-#include "control/signals.hpp"
 #include "store/solution_store.hpp"
 #include "test_support.hpp"
 
@@ -96,7 +92,6 @@ class RunLoopTest : public FolderTest {
     FolderTest::TearDown();
   }
 
-  // Loads the parameters, runs the loop; returns its output and result.
   Outcome Run(const std::string& params) {
     WriteFile("PARAMS.INI", "POWER=4\nBLOCKSIZE=20\nWORKTERMS=0\n" + params);
     EXPECT_EQ(LoadParameters(), 0);
@@ -115,62 +110,52 @@ class RunLoopTest : public FolderTest {
     DrainFileEvents();
     return {output, status};
   }
+
+  // A fresh run of the loop, stopped during iteration `stopAfter` (-1: before
+  // it starts): "console lines | trace | START as saved | exit status".
+  std::string Schedule(const std::string& params, int stopAfter = 0) {
+    TearDown();
+    SetUp();
+    gRecorder.stopAfter = stopAfter;
+    if (stopAfter < 0) gRun.StopRequested = 1;
+    auto [output, status] = Run(params);
+    std::replace(output.begin(), output.end(), '\n', ';');
+    return output + " | " + gRecorder.trace + " | START=" + Saved("START") + " | " +
+           std::to_string(status);
+  }
 };
 
 TEST_F(RunLoopTest, Schedules) {
-  struct Case {
-    const char* name;
-    const char* params;
-    int stopAfter;  // -1: a stop is already requested
-    int status;
-    const char* maxLines;
-    int endsAt;  // the RESTART named by a "run ends" line, or -1
-    const char* trace;
-    const char* savedStart;  // START in PARAMS.INI afterwards
-  };
-  const Case cases[] = {
-      {"start equals end", "START=10\nEND=10\nITERATIONS=2\n", 0, 0, "", -1, "B", "10"},
-      {"two steps up", "START=10\nEND=12\nITERATIONS=2\n", 0, 0, "10 11", -1,
-       "I10 I10 P I11 I11 P B", "12"},
-      {"downward", "START=12\nEND=10\nITERATIONS=1\n", 0, 0, "12 11", -1, "I12 P I11 P B", "10"},
-      {"save every iteration", "START=10\nEND=11\nITERATIONS=2\nSAVE=1\n", 0, 0, "10", -1,
-       "I10 P B I10 P B P B", "11"},
-      {"save switched off", "START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n", 0, 0, "10",
-       -1, "I10 I10 I10 P B", "11"},
-      {"save period across steps", "START=10\nEND=13\nITERATIONS=2\nSAVE=3\n", 0, 0, "10 11 12", -1,
-       "I10 I10 P I11 P B I11 P I12 I12 P B P B", "13"},
-      {"resumed step already done", "START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n", 0, 0,
-       "10", -1, "P B", "11"},
-      {"no iterations", "START=10\nEND=13\nITERATIONS=0\n", 0, 0, "10 11 12", -1, "P P P B", "13"},
-      {"stop before a step without iterations", "START=10\nEND=13\nITERATIONS=0\n", -1, 1, "10", -1,
-       "P B", "10"},
-      {"restart walk until a stop", "START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7, 1,
-       "8 9 5 6 7 8 9 5", -1, "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B", "5"},
-      {"stop inside a step", "START=10\nEND=12\nITERATIONS=5\n", 2, 1, "10", -1, "I10 I10 P B",
-       "10"},
-      {"restart at the end", "START=10\nEND=11\nRESTART=11\nITERATIONS=1\n", 0, 0, "10", 11,
-       "I10 P P B", "11"},
-      {"restart with no iterations", "START=5\nEND=7\nRESTART=3\nITERATIONS=0\n", 0, 0, "5 6", 3,
-       "P P P B", "7"},
-      {"restart from an empty range", "START=4\nEND=4\nRESTART=4\nITERATIONS=3\n", 0, 0, "", 4,
-       "P B", "4"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TearDown();
-    SetUp();
-    gRecorder.stopAfter = c.stopAfter;
-    if (c.stopAfter < 0) gRun.StopRequested = 1;
-    std::string expected;
-    std::istringstream maxLines(c.maxLines);
-    for (std::string max; maxLines >> max;) expected += "Max=" + max + "\n";
-    if (c.endsAt >= 0) {
-      expected += "Restart at " + std::to_string(c.endsAt) + " would search nothing: run ends\n";
-    }
-    EXPECT_EQ(Run(c.params), Outcome(expected, c.status));
-    EXPECT_EQ(gRecorder.trace, c.trace);
-    EXPECT_EQ(Saved("START"), c.savedStart);
-  }
+  EXPECT_EQ(Schedule("START=10\nEND=10\nITERATIONS=2\n"), " | B | START=10 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=2\n"),
+            "Max=10;Max=11; | I10 I10 P I11 I11 P B | START=12 | 0");
+  EXPECT_EQ(Schedule("START=12\nEND=10\nITERATIONS=1\n"),
+            "Max=12;Max=11; | I12 P I11 P B | START=10 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nSAVE=1\n"),
+            "Max=10; | I10 P B I10 P B P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n"),
+            "Max=10; | I10 I10 I10 P B | START=11 | 0");
+  // The save period runs on across steps.
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=2\nSAVE=3\n"),
+            "Max=10;Max=11;Max=12; | I10 I10 P I11 P B I11 P I12 I12 P B P B | START=13 | 0");
+  // A resumed step already done.
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n"),
+            "Max=10; | P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n"),
+            "Max=10;Max=11;Max=12; | P P P B | START=13 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n", -1), "Max=10; | P B | START=10 | 1");
+  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=5\n", 2),
+            "Max=10; | I10 I10 P B | START=10 | 1");
+  EXPECT_EQ(Schedule("START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7),
+            "Max=8;Max=9;Max=5;Max=6;Max=7;Max=8;Max=9;Max=5; | "
+            "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B | START=5 | 1");
+  // Restarts that would walk nothing.
+  EXPECT_EQ(Schedule("START=10\nEND=11\nRESTART=11\nITERATIONS=1\n"),
+            "Max=10;Restart at 11 would search nothing: run ends; | I10 P P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=5\nEND=7\nRESTART=3\nITERATIONS=0\n"),
+            "Max=5;Max=6;Restart at 3 would search nothing: run ends; | P P P B | START=7 | 0");
+  EXPECT_EQ(Schedule("START=4\nEND=4\nRESTART=4\nITERATIONS=3\n"),
+            "Restart at 4 would search nothing: run ends; | P B | START=4 | 0");
 }
 
 TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
@@ -200,25 +185,6 @@ TEST(Priority, LevelsClassesAndNiceValues) {
   }
   const int32_t nice[] = {19, 17, 15, 13, 11, 8, 6, 4, 2, 0};
   for (int32_t level = 1; level <= 10; ++level) EXPECT_EQ(NiceForLevel(level), nice[level - 1]);
-}
-
-// The nice value, and the idle class, of a process at nice `start` after
-// ApplyPriority(priority); in a child, so the test process keeps its own.
-std::string Applied(int start, int32_t priority) {
-  return Ended([=] {
-           setpriority(PRIO_PROCESS, 0, start);
-           ApplyPriority(priority);
-           std::printf("%d%s", getpriority(PRIO_PROCESS, 0),
-                       sched_getscheduler(0) == SCHED_IDLE ? " idle" : "");
-         })
-      .first;
-}
-
-TEST(Priority, AppliedToTheProcessAndNeverRaised) {
-  EXPECT_EQ(Applied(10, 1), "19");
-  EXPECT_EQ(Applied(10, 4), "10 idle");
-  EXPECT_EQ(Applied(10, 9), "10");  // level 8 is nice 4: higher than the start
-  EXPECT_EQ(Applied(10, 11), "10");
 }
 
 // The terminal's mode on standard input: "cooked" (canonical, echo) or "raw".
@@ -286,21 +252,6 @@ TEST(Keyboard, OnlyALoneEscapeFromAForegroundTerminalStops) {
   };
   EXPECT_EQ(Ended(background).first, "ran");
   close(master);
-}
-
-TEST(Signals, EachStopSignalSetsTheFlagAndStaysHandled) {
-  InstallStopSignals();
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    gRun.StopRequested = 0;
-    raise(signal);
-    EXPECT_EQ(gRun.StopRequested, 1) << signal;
-    raise(signal);  // a second one while stopping must not end the process
-    struct sigaction current {};
-    sigaction(signal, nullptr, &current);
-    EXPECT_NE(current.sa_flags & SA_RESTART, 0) << signal;
-    std::signal(signal, SIG_DFL);
-  }
-  gRun.StopRequested = 0;
 }
 
 }  // namespace

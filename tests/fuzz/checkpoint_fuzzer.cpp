@@ -2,22 +2,19 @@
 // has. What is loaded is a sound store; saving it and loading the new file
 // gives the same solutions without a damage report; and a damaged file is
 // kept byte for byte beside the new one.
+#include <iterator>
+
 #include "fuzz_support.hpp"
 #include "store/checkpoint.hpp"
 
 using namespace quorvex;
 using namespace quorvex::fuzz;
 
-namespace {
-
 constexpr int32_t kPower = 4;
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ResetForInput();
   const std::string name = CheckpointName(kPower);
-  WriteInput(name.c_str(), data, size);
+  StartWith(name, data, size);
   // A refusal is the loader's fatal error: judged here, never loaded.
   if (!ReadCheckpoint(kPower, Ignore, false).failure.empty()) return 0;
   LoadCheckpoint(kPower);
@@ -26,12 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   SaveCheckpoint(kPower);
   if (damaged) {
-    std::FILE* kept = std::fopen((name + ".bad").c_str(), "rb");
-    Require(kept != nullptr, "the damaged file is kept");
-    std::string bytes(size + 1, '\0');
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), kept));
-    std::fclose(kept);
-    Require(bytes == std::string(data, data + size), "the damaged file is kept as it was");
+    std::ifstream kept(name + ".bad", std::ios::binary);
+    Require(std::string(std::istreambuf_iterator<char>(kept), {}) == std::string(data, data + size),
+            "the damaged file is kept as it was");
   }
   ResetEngine();
   const CheckpointReading again = ReadCheckpoint(

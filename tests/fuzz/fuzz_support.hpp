@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,22 +55,18 @@ inline void EnterPrivateFolder() {
   });
 }
 
-// Before each input: no file left from the last one, every global as a new
+// Before each input: the input as the only file, every global as a new
 // process has it.
-inline void ResetForInput() {
+inline void StartWith(const std::string& name, const uint8_t* data, size_t size) {
   for (const auto& entry : std::filesystem::directory_iterator(".")) {
     std::filesystem::remove_all(entry.path());
   }
   ResetEngine();
   gParams = DefaultParameters();
   gRun.StopRequested = 0;
-}
-
-inline void WriteInput(const char* name, const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(name, "wb");
-  Require(file != nullptr, "input file can be created");
-  if (size > 0) Require(std::fwrite(data, 1, size, file) == size, "input file written");
-  std::fclose(file);
+  std::ofstream file(name, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  Require(static_cast<bool>(file.flush()), "input file written");
 }
 
 inline void Ignore(SolutionRecord&) {}

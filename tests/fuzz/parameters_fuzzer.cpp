@@ -10,17 +10,16 @@ using namespace quorvex;
 using namespace quorvex::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ResetForInput();
-  WriteInput(kParamsFile, data, size);
+  StartWith(kParamsFile, data, size);
   Parameters loaded = DefaultParameters();
   const FileReading reading = ReadParameters(loaded);
   Require(!reading.missing, "an existing file is read");
   if (!reading.failure.empty()) return 0;
-  Require(loaded.POWER >= 0 && loaded.ITERATIONS >= 0, "required values present");
-  Require(loaded.START >= 0 && loaded.START <= kBasePoolSize, "START within the base pool");
-  Require(loaded.END >= 0 && loaded.END <= kBasePoolSize, "END within the base pool");
-  Require(loaded.RESTART <= kBasePoolSize, "RESTART within the base pool");
-  Require(loaded.BLOCKSIZE >= 2, "BLOCKSIZE at least 2");
+  Require(loaded.POWER >= 0 && loaded.ITERATIONS >= 0 && loaded.BLOCKSIZE >= 2,
+          "required values present, BLOCKSIZE at least 2");
+  Require(loaded.START >= 0 && loaded.START <= kBasePoolSize && loaded.END >= 0 &&
+              loaded.END <= kBasePoolSize && loaded.RESTART <= kBasePoolSize,
+          "START, END and RESTART within the base pool");
   Require(loaded.WORKTERMS >= 0 && loaded.WORKTERMS <= kMaxWorkTerms, "WORKTERMS at most 200");
   // The writer prints values with their sign and the reader takes none, so
   // only values that did not wrap to negative can round-trip; a negative

@@ -15,8 +15,7 @@ namespace {
 constexpr int32_t kPower = 4;
 
 void CheckResultLog(const uint8_t* data, size_t size) {
-  ResetForInput();
-  WriteInput(ResultLogName(kPower).c_str(), data, size);
+  StartWith(ResultLogName(kPower), data, size);
   // A refusal is the loader's fatal error: judged here, never loaded.
   if (!ReadResultLog(kPower, Ignore).failure.empty()) return;
   LoadResultLog(kPower);
@@ -40,8 +39,7 @@ void CheckResultLog(const uint8_t* data, size_t size) {
 }
 
 void CheckSeedDatabase(const uint8_t* data, size_t size) {
-  ResetForInput();
-  WriteInput(kSeedDatabaseFile, data, size);
+  StartWith(kSeedDatabaseFile, data, size);
   if (!ReadSeedDatabase(kPower, Ignore, [](int32_t, int32_t) {}).failure.empty()) return;
   LoadSeedDatabase(kPower);
   CheckStore(kPower);

@@ -3,15 +3,11 @@
 // eviction by walking): seeded searches over a full store and
 // cross-reductions at several weights, compared on the whole console output
 // and the bytes of every file written; and, slot by slot, the offers of a scan.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
