@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 #include <sstream>
 
 #include "control/keyboard.hpp"
@@ -57,13 +56,16 @@ void DrainFileEvents() {
 
 // The values of the space-separated `keys` in PARAMS.INI ("?" when absent).
 std::string Saved(const std::string& keys) {
-  const std::string text = ReadFile("PARAMS.INI");
+  std::string text = "\n";
+  text += ReadFile("PARAMS.INI");
   std::istringstream names(keys);
   std::string values;
   for (std::string key; names >> key;) {
-    std::smatch value;
-    const bool found = std::regex_search(text, value, std::regex("\n" + key + "=(-?[0-9]+)\n"));
-    values += std::string(values.empty() ? "" : " ") + (found ? value[1].str() : "?");
+    const size_t at = text.find("\n" + key + "=");
+    values += values.empty() ? "" : " ";
+    values += at == std::string::npos
+                  ? "?"
+                  : text.substr(at + key.size() + 2, text.find('\n', at + 1) - at - key.size() - 2);
   }
   return values;
 }
