@@ -4,21 +4,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "control/exported.hpp"
-#include "control/line_reader.hpp"
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
-#include "search/cross_reduction.hpp"
 #include "search/random.hpp"
-#include "search/relation_shortening.hpp"
-#include "search/search_iteration.hpp"
-#include "store/best_right_table.hpp"
-#include "store/checkpoint.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex::testing_support {
@@ -33,9 +25,8 @@ void ResetEngineState() {
 void FolderTest::SetUp() {
   previous_ = std::filesystem::current_path().string();
   char pattern[] = "/tmp/quorvex-test-XXXXXX";
-  char* made = mkdtemp(pattern);
-  ASSERT_NE(made, nullptr);
-  folder_ = made;
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  folder_ = pattern;
   std::filesystem::current_path(folder_);
   ResetEngineState();
 }
@@ -43,14 +34,11 @@ void FolderTest::SetUp() {
 void FolderTest::TearDown() {
   std::filesystem::current_path(previous_);
   std::error_code ignored;
-  std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(folder_, ignored);
 }
 
-Outcome EndedInChild(const std::function<void()>& fn) {
-  // The engine ends the process on a fatal error, so the call runs in a
-  // child whose console goes to a file the parent reads afterwards.
+Outcome Ended(const std::function<void()>& fn) {
+  // The child's console goes to a file the parent reads afterwards.
   constexpr int kReturned = 99;
   std::fflush(stdout);
   char path[] = "/tmp/quorvex-ended-XXXXXX";
@@ -72,20 +60,29 @@ Outcome EndedInChild(const std::function<void()>& fn) {
   return outcome;
 }
 
+Outcome RunProgram(const std::string& folder, const std::vector<std::string>& args,
+                   int timeoutSeconds) {
+  return Ended([&] {
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{const_cast<char*>(QUORVEX_BINARY)};
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (chdir(folder.c_str()) != 0 || !std::freopen("/dev/null", "r", stdin)) _exit(126);
+    dup2(STDOUT_FILENO, STDERR_FILENO);
+    alarm(static_cast<unsigned>(timeoutSeconds));
+    execv(QUORVEX_BINARY, argv.data());
+    _exit(127);
+  });
+}
+
 void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
-}
-
-bool FileExists(const std::string& path) {
-  return std::filesystem::exists(path);
 }
 
 std::string Int32Bytes(const std::vector<int32_t>& values) {
@@ -101,45 +98,27 @@ SolutionRecord MakeRecord(const std::vector<Term>& terms, int32_t m, int32_t n) 
   int64_t left = 0, right = 0;
   for (const Term& t : terms) {
     r.terms[r.termCount++] = t;
-    (t.multiplicity > 0 ? left : right) +=
-        t.multiplicity > 0 ? t.multiplicity : -int64_t{t.multiplicity};
+    if (t.multiplicity > 0) left += t.multiplicity;
+    if (t.multiplicity < 0) right -= t.multiplicity;
   }
   r.leftCount = m >= 0 ? m : static_cast<int32_t>(left);
   r.rightCount = n >= 0 ? n : static_cast<int32_t>(right);
   return r;
 }
 
-ProgramResult RunProgram(const std::string& folder, const std::vector<std::string>& args,
-                         int timeoutSeconds) {
-  char pattern[] = "/tmp/quorvex-output-XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd >= 0) close(fd);
-  std::string outPath = pattern;
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    std::FILE* devnull = std::fopen("/dev/null", "r");
-    dup2(fileno(devnull), 0);
-    std::FILE* out = std::fopen(outPath.c_str(), "w");
-    dup2(fileno(out), 1);
-    dup2(fileno(out), 2);
-    alarm(static_cast<unsigned>(timeoutSeconds));
-    std::vector<char*> argv;
-    std::string binary = QUORVEX_BINARY;
-    argv.push_back(binary.data());
-    std::vector<std::string> copy = args;
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(127);
+void StoreQuietly(const std::vector<Term>& terms) {
+  SolutionRecord r = MakeRecord(terms);
+  InsertRecord(r, nullptr, InsertQuiet);
+}
+
+std::string TermsOf(const SolutionRecord& record) {
+  std::string s;
+  for (int32_t i = 0; i < record.termCount; ++i) {
+    s += std::to_string(record.terms[i].base) + "*" + std::to_string(record.terms[i].multiplicity) +
+         " ";
   }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  ProgramResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.output = ReadFile(outPath);
-  std::filesystem::remove(outPath);
-  return result;
+  if (!s.empty()) s.pop_back();
+  return s;
 }
 
 }  // namespace quorvex::testing_support

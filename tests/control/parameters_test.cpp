@@ -1,5 +1,9 @@
 #include <sys/stat.h>
 
+#include <cstdio>
+
+#include "control/fatal_error.hpp"
+#include "control/line_reader.hpp"
 #include "control/parameters.hpp"
 #include "test_support.hpp"
 
@@ -10,15 +14,6 @@ using namespace testing_support;
 
 const std::string kRequired =
     "POWER=4\nSTART=60\nEND=200\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=10\n";
-
-// Writes PARAMS.INI, loads it; `result` receives the load's return value.
-Outcome Load(const std::string& text, int32_t* result = nullptr) {
-  WriteFile("PARAMS.INI", text);
-  return Ended([&] {
-    int32_t r = LoadParameters();
-    if (result != nullptr) *result = r;
-  });
-}
 
 // The fifteen variables in the reader's order.
 std::string Values(const Parameters& p) {
@@ -32,16 +27,20 @@ std::string Values(const Parameters& p) {
   return out;
 }
 
+std::string Read(const std::string& text, Parameters& p) {
+  WriteFile("PARAMS.INI", text);
+  return ReadParameters(p).failure;
+}
+
 using ParamsFile = FolderTest;
 
 TEST_F(ParamsFile, DefaultsAndAcceptedSpellings) {
-  int32_t result = -1;
-  EXPECT_EQ(Load(kRequired, &result), Outcome("", -1));
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Values(gParams), "4 60 200 20 0 10 0 0 0 100 0 3 -1 8 1");
+  Parameters p{};
+  EXPECT_EQ(Read(kRequired, p), "");
+  EXPECT_EQ(Values(p), "4 60 200 20 0 10 0 0 0 100 0 3 -1 8 1");
 
-  gParams.NEMB = 77;  // earlier values must not leak into a new load
-  EXPECT_EQ(Load("; comment\r\n"
+  p.NEMB = 77;  // earlier values must not leak into a new reading
+  EXPECT_EQ(Read("; comment\r\n"
                  "power=5\r\n"
                  "\r\n"
                  "Start=7 and a remark\r\n"
@@ -54,13 +53,13 @@ TEST_F(ParamsFile, DefaultsAndAcceptedSpellings) {
                  "weight=3x\n"
                  "\x1a"
                  "PRIORITY=10",  // no line end
-                 &result),
-            Outcome("", -1));
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Values(gParams), "5 7 0 2 200 10 0 0 0 100 0 3 0 3 10");
+                 p),
+            "");
+  EXPECT_EQ(Values(p), "5 7 0 2 200 10 0 0 0 100 0 3 0 3 10");
+  EXPECT_EQ(Read(kRequired + "START=10000\nEND=10000\nRESTART=10000\n", p), "");
 }
 
-TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
+TEST_F(ParamsFile, RefusedFiles) {
   const std::pair<std::string, std::string> cases[] = {
       {" POWER=4\n" + kRequired, "Bad parameter\n"},
       {"POWER =4\n" + kRequired, "Bad parameter\n"},
@@ -76,22 +75,24 @@ TEST_F(ParamsFile, RefusedFilesEndTheProcessWithAMessage) {
       {kRequired + "END=10001\n", "END=10001 is above its limit 10000\n"},
       {kRequired + "RESTART=10001\n", "RESTART=10001 is above its limit 10000\n"},
   };
-  for (const auto& [text, message] : cases) EXPECT_EQ(Load(text), Fatal(message)) << text;
-  EXPECT_EQ(Load(kRequired + "START=10000\nEND=10000\nRESTART=10000\n"), Outcome("", -1));
+  Parameters p{};
+  for (const auto& [text, message] : cases) EXPECT_EQ(Read(text, p), message) << text;
+  // The loader turns a refusal into a fatal error, and a long line into the reader's stop.
+  WriteFile("PARAMS.INI", kRequired + "COLOUR=3\n");
+  EXPECT_EQ(Ended([] { LoadParameters(); }), Fatal("Bad parameter\n"));
+  WriteFile("PARAMS.INI", kRequired + std::string(8000, ';') + "\n");
+  EXPECT_EQ(Ended([] { LoadParameters(); }), Outcome("Buffer too short B 8000,8000\n", 1));
 }
 
-TEST_F(ParamsFile, MissingFileLeavesTheVariablesAlone) {
+TEST_F(ParamsFile, LoadMissingFileAndSaveInWriterOrderOrNotAtAll) {
   gParams.POWER = 9;
-  int32_t result = -1;
-  EXPECT_EQ(Ended([&] { result = LoadParameters(); }), Outcome("No PARAMS.INI file\n", -1));
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadParameters(), 1); }), "No PARAMS.INI file\n");
   EXPECT_EQ(gParams.POWER, 9);
-}
 
-TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrderAndReadsBack) {
-  Load(
-      "power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
-      "currentiteration=3\nnembpass=2\nweight=16\n");
+  WriteFile("PARAMS.INI",
+            "power=4\nstart=60\nend=200\nblocksize=20\nworkterms=0\niterations=10\n"
+            "currentiteration=3\nnembpass=2\nweight=16\n");
+  ASSERT_EQ(LoadParameters(), 0);
   gParams.CURRENTSAVE = 7;
   gParams.CURRENTNEMB = 5;
   SaveParameters();
@@ -105,19 +106,83 @@ TEST_F(ParamsFile, SaveWritesEveryKeyInWriterOrderAndReadsBack) {
   SaveParameters();
   EXPECT_EQ(ReadFile("PARAMS.INI"), head + "RESTART=0\n" + tail);
   EXPECT_FALSE(FileExists("PARAMS.INI.tmp"));
-  std::string saved = Values(gParams);
-  ASSERT_EQ(LoadParameters(), 0);
-  EXPECT_EQ(Values(gParams), saved);
-}
 
-TEST_F(ParamsFile, FailedSaveKeepsTheOldFile) {
-  WriteFile("PARAMS.INI", kRequired);
   // A folder where the temporary file must go makes the write fail.
   ASSERT_EQ(mkdir("PARAMS.INI.tmp", 0755), 0);
+  const std::string before = ReadFile("PARAMS.INI");
   gParams.POWER = 5;
   EXPECT_EQ(Ended([] { SaveParameters(); }), Outcome("Cannot write PARAMS.INI\n", 1));
-  EXPECT_EQ(ReadFile("PARAMS.INI"), kRequired);
+  EXPECT_EQ(ReadFile("PARAMS.INI"), before);
   EXPECT_FALSE(FileExists("Bug.txt"));
+}
+
+using Lines = std::vector<std::string>;
+
+// Every line of `content`; "<eof>" marks the -1 result.
+Lines ReadAll(const std::string& content) {
+  WriteFile("in.txt", content);
+  std::FILE* f = std::fopen("in.txt", "r");
+  Lines lines;
+  for (int32_t n = 0; n >= 0;) {
+    n = LineReader(f, kLineLimit);
+    EXPECT_EQ(gLine.LineCursor, gLine.LineBuffer);
+    EXPECT_EQ(std::string(gLine.LineBuffer).size(), static_cast<size_t>(std::max(n, 0)));
+    lines.emplace_back(n < 0 ? "<eof>" : gLine.LineBuffer);
+  }
+  std::fclose(f);
+  return lines;
+}
+
+Outcome ReadRefused(const std::string& content, int32_t limit = kLineLimit) {
+  WriteFile("in.txt", content);
+  return Ended([&] { LineReader(std::fopen("in.txt", "r"), limit); });
+}
+
+using LineReaderTest = FolderTest;
+
+TEST_F(LineReaderTest, LineEndsCarriageReturnsAndEndOfFile) {
+  EXPECT_EQ(ReadAll(""), Lines({"<eof>"}));
+  EXPECT_EQ(ReadAll("a\nlast"), Lines({"a", "last", "<eof>"}));
+  EXPECT_EQ(ReadAll("\n\r\r\nx\r\n"), Lines({"", "", "x", "<eof>"}));
+  EXPECT_EQ(ReadAll("ab\x1a"
+                    "cd\rE\n"),
+            Lines({"abcdE", "<eof>"}));
+}
+
+TEST_F(LineReaderTest, LengthLimits) {
+  std::string longest(7999, 'x'), full(8000, 'y'), first = std::string(7999, 'a') + "b";
+  EXPECT_EQ(ReadAll(longest + "\r\r\n"), Lines({longest, "<eof>"}));
+  EXPECT_EQ(ReadRefused(full + "\n"), Outcome("Buffer too short B 8000,8000\n", 1));
+  // Without a line end, and with dropped characters behind the 8000th.
+  EXPECT_EQ(ReadRefused(full + "\r\x1a"), Outcome("Buffer too short B 8000,8000\n", 1));
+  EXPECT_EQ(ReadRefused(first + "c\n"),
+            Outcome("Buffer too short A 8000,8000\n" + first + "\n", 1));
+  EXPECT_EQ(ReadRefused("x\n", kLineLimit + 1), Outcome("Error buffer\n", 1));
+}
+
+TEST(ReadDecimal, DigitsStopsAndWrapAround) {
+  // Each case: the text, its value and the digits consumed.
+  const std::tuple<const char*, int32_t, size_t> cases[] = {
+      {"123,45", 123, 3},
+      {"-5", 0, 0},
+      {"+5", 0, 0},
+      {"", 0, 0},
+      {"007)", 7, 3},
+      {"2147483647", 2147483647, 10},
+      {"2147483648", INT32_MIN, 10},
+      {"99999999999999999999", 1661992959, 20},
+      {"5\xb9", 5, 1}};
+  for (const auto& [text, value, consumed] : cases) {
+    gLine.LineCursor = text;
+    EXPECT_EQ(ReadDecimal(), value) << text;
+    EXPECT_EQ(gLine.LineCursor, text + consumed) << text;
+  }
+}
+
+TEST_F(FolderTest, FatalErrorAppendsToBugFileAndEndsWithStatusOne) {
+  EXPECT_EQ(Ended([] { FatalError("Bad parameter\n"); }), Fatal("Bad parameter\n"));
+  EXPECT_EQ(Ended([] { FatalErrorF("Wrong line: %s\n", "zz"); }), Fatal("Wrong line: zz\n"));
+  EXPECT_EQ(ReadFile("Bug.txt"), "Error: Bad parameter\n\nError: Wrong line: zz\n\n");
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
-#include <string>
 
+#include "control/keyboard.hpp"
 #include "control/parameters.hpp"
+#include "control/priority.hpp"
 #include "control/run_loop.hpp"
 #include "control/run_state.hpp"
 #include "store/solution_store.hpp"
@@ -29,21 +37,18 @@ struct Recorder {
 Recorder gRecorder;
 
 void Append(const std::string& item) {
-  if (!gRecorder.trace.empty()) gRecorder.trace += ' ';
-  gRecorder.trace += item;
+  gRecorder.trace += (gRecorder.trace.empty() ? "" : " ") + item;
 }
 
 void DrainFileEvents() {
   alignas(inotify_event) char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = read(gRecorder.watch, buffer, sizeof buffer);
-    if (n <= 0) return;
+  for (ssize_t n; (n = read(gRecorder.watch, buffer, sizeof buffer)) > 0;) {
     for (char* at = buffer; at < buffer + n;) {
-      auto* event = reinterpret_cast<inotify_event*>(at);
-      std::string name = event->len > 0 ? event->name : "";
-      if (name == "PARAMS.INI") Append("P");
-      if (name == "DATA4.BIN") Append("B");
-      if (name == "STATS.TXT") Append("S");
+      const auto* event = reinterpret_cast<inotify_event*>(at);
+      const std::string name = event->len > 0 ? event->name : "";
+      if (name == "PARAMS.INI" || name == "DATA4.BIN" || name == "STATS.TXT") {
+        Append(name == "PARAMS.INI" ? "P" : name == "DATA4.BIN" ? "B" : "S");
+      }
       at += sizeof(inotify_event) + event->len;
     }
   }
@@ -51,33 +56,28 @@ void DrainFileEvents() {
 
 // The values of the space-separated `keys` in PARAMS.INI ("?" when absent).
 std::string Saved(const std::string& keys) {
-  const std::string text = ReadFile("PARAMS.INI");
+  std::string text = "\n";
+  text += ReadFile("PARAMS.INI");
   std::istringstream names(keys);
   std::string values;
   for (std::string key; names >> key;) {
-    size_t at = text.find("\n" + key + "=");
-    at = at == std::string::npos ? at : at + key.size() + 2;
-    values += at == std::string::npos ? "? " : text.substr(at, text.find('\n', at) - at) + " ";
+    const size_t at = text.find("\n" + key + "=");
+    values += values.empty() ? "" : " ";
+    values += at == std::string::npos
+                  ? "?"
+                  : text.substr(at + key.size() + 2, text.find('\n', at + 1) - at - key.size() - 2);
   }
-  values.pop_back();
   return values;
 }
 
 int32_t CountingIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t workTerms) {
-  EXPECT_EQ(power, gParams.POWER);
-  EXPECT_EQ(blockSize, gParams.BLOCKSIZE);
-  EXPECT_EQ(workTerms, gParams.WORKTERMS);
+  EXPECT_EQ(std::tuple(power, blockSize, workTerms),
+            std::tuple(gParams.POWER, gParams.BLOCKSIZE, gParams.WORKTERMS));
   DrainFileEvents();
   Append('I' + std::to_string(maxBase));
   gRecorder.snapshots += Saved("CURRENTITERATION CURRENTSAVE CURRENTNEMB") + ", ";
   if (++gRecorder.calls == gRecorder.stopAfter) gRun.StopRequested = 1;
   return 1;
-}
-
-// A loop that never ends is stopped after a few seconds, so it fails its
-// case instead of hanging the test program.
-void StopRunawayLoop(int) {
-  gRun.StopRequested = 1;
 }
 
 class RunLoopTest : public FolderTest {
@@ -94,16 +94,17 @@ class RunLoopTest : public FolderTest {
     FolderTest::TearDown();
   }
 
-  // Loads the parameters, runs the loop; returns its output and result.
   Outcome Run(const std::string& params) {
     WriteFile("PARAMS.INI", "POWER=4\nBLOCKSIZE=20\nWORKTERMS=0\n" + params);
     EXPECT_EQ(LoadParameters(), 0);
     DrainFileEvents();
     gRecorder.trace.clear();  // the test's own write of PARAMS.INI
     int status = -1;
-    std::signal(SIGALRM, StopRunawayLoop);
+    // A loop that never ends is stopped after a few seconds, so it fails its
+    // case instead of hanging the test program.
+    std::signal(SIGALRM, [](int) { gRun.StopRequested = 1; });
     alarm(5);
-    std::string output = CaptureOutput([&] {
+    const std::string output = CaptureOutput([&] {
       WorkerPool pool(1, 0, CountingIteration);
       status = RunLoop(pool);
     });
@@ -111,62 +112,52 @@ class RunLoopTest : public FolderTest {
     DrainFileEvents();
     return {output, status};
   }
+
+  // A fresh run of the loop, stopped during iteration `stopAfter` (-1: before
+  // it starts): "console lines | trace | START as saved | exit status".
+  std::string Schedule(const std::string& params, int stopAfter = 0) {
+    TearDown();
+    SetUp();
+    gRecorder.stopAfter = stopAfter;
+    if (stopAfter < 0) gRun.StopRequested = 1;
+    auto [output, status] = Run(params);
+    std::replace(output.begin(), output.end(), '\n', ';');
+    return output + " | " + gRecorder.trace + " | START=" + Saved("START") + " | " +
+           std::to_string(status);
+  }
 };
 
 TEST_F(RunLoopTest, Schedules) {
-  struct Case {
-    const char* name;
-    const char* params;
-    int stopAfter;  // -1: a stop is already requested
-    int status;
-    const char* maxLines;
-    int endsAt;  // the RESTART named by a "run ends" line, or -1
-    const char* trace;
-    const char* savedStart;  // START in PARAMS.INI afterwards
-  };
-  const Case cases[] = {
-      {"start equals end", "START=10\nEND=10\nITERATIONS=2\n", 0, 0, "", -1, "B", "10"},
-      {"two steps up", "START=10\nEND=12\nITERATIONS=2\n", 0, 0, "10 11", -1,
-       "I10 I10 P I11 I11 P B", "12"},
-      {"downward", "START=12\nEND=10\nITERATIONS=1\n", 0, 0, "12 11", -1, "I12 P I11 P B", "10"},
-      {"save every iteration", "START=10\nEND=11\nITERATIONS=2\nSAVE=1\n", 0, 0, "10", -1,
-       "I10 P B I10 P B P B", "11"},
-      {"save switched off", "START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n", 0, 0, "10",
-       -1, "I10 I10 I10 P B", "11"},
-      {"save period across steps", "START=10\nEND=13\nITERATIONS=2\nSAVE=3\n", 0, 0, "10 11 12", -1,
-       "I10 I10 P I11 P B I11 P I12 I12 P B P B", "13"},
-      {"resumed step already done", "START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n", 0, 0,
-       "10", -1, "P B", "11"},
-      {"no iterations", "START=10\nEND=13\nITERATIONS=0\n", 0, 0, "10 11 12", -1, "P P P B", "13"},
-      {"stop before a step without iterations", "START=10\nEND=13\nITERATIONS=0\n", -1, 1, "10", -1,
-       "P B", "10"},
-      {"restart walk until a stop", "START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7, 1,
-       "8 9 5 6 7 8 9 5", -1, "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B", "5"},
-      {"stop inside a step", "START=10\nEND=12\nITERATIONS=5\n", 2, 1, "10", -1, "I10 I10 P B",
-       "10"},
-      {"restart at the end", "START=10\nEND=11\nRESTART=11\nITERATIONS=1\n", 0, 0, "10", 11,
-       "I10 P P B", "11"},
-      {"restart with no iterations", "START=5\nEND=7\nRESTART=3\nITERATIONS=0\n", 0, 0, "5 6", 3,
-       "P P P B", "7"},
-      {"restart from an empty range", "START=4\nEND=4\nRESTART=4\nITERATIONS=3\n", 0, 0, "", 4,
-       "P B", "4"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TearDown();
-    SetUp();
-    gRecorder.stopAfter = c.stopAfter;
-    if (c.stopAfter < 0) gRun.StopRequested = 1;
-    std::string expected;
-    std::istringstream maxLines(c.maxLines);
-    for (std::string max; maxLines >> max;) expected += "Max=" + max + "\n";
-    if (c.endsAt >= 0) {
-      expected += "Restart at " + std::to_string(c.endsAt) + " would search nothing: run ends\n";
-    }
-    EXPECT_EQ(Run(c.params), Outcome(expected, c.status));
-    EXPECT_EQ(gRecorder.trace, c.trace);
-    EXPECT_EQ(Saved("START"), c.savedStart);
-  }
+  EXPECT_EQ(Schedule("START=10\nEND=10\nITERATIONS=2\n"), " | B | START=10 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=2\n"),
+            "Max=10;Max=11; | I10 I10 P I11 I11 P B | START=12 | 0");
+  EXPECT_EQ(Schedule("START=12\nEND=10\nITERATIONS=1\n"),
+            "Max=12;Max=11; | I12 P I11 P B | START=10 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nSAVE=1\n"),
+            "Max=10; | I10 P B I10 P B P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n"),
+            "Max=10; | I10 I10 I10 P B | START=11 | 0");
+  // The save period runs on across steps.
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=2\nSAVE=3\n"),
+            "Max=10;Max=11;Max=12; | I10 I10 P I11 P B I11 P I12 I12 P B P B | START=13 | 0");
+  // A resumed step already done.
+  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n"),
+            "Max=10; | P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n"),
+            "Max=10;Max=11;Max=12; | P P P B | START=13 | 0");
+  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n", -1), "Max=10; | P B | START=10 | 1");
+  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=5\n", 2),
+            "Max=10; | I10 I10 P B | START=10 | 1");
+  EXPECT_EQ(Schedule("START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7),
+            "Max=8;Max=9;Max=5;Max=6;Max=7;Max=8;Max=9;Max=5; | "
+            "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B | START=5 | 1");
+  // Restarts that would walk nothing.
+  EXPECT_EQ(Schedule("START=10\nEND=11\nRESTART=11\nITERATIONS=1\n"),
+            "Max=10;Restart at 11 would search nothing: run ends; | I10 P P B | START=11 | 0");
+  EXPECT_EQ(Schedule("START=5\nEND=7\nRESTART=3\nITERATIONS=0\n"),
+            "Max=5;Max=6;Restart at 3 would search nothing: run ends; | P P P B | START=7 | 0");
+  EXPECT_EQ(Schedule("START=4\nEND=4\nRESTART=4\nITERATIONS=3\n"),
+            "Restart at 4 would search nothing: run ends; | P B | START=4 | 0");
 }
 
 TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
@@ -177,9 +168,7 @@ TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
 
 TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // One stored solution, so that a cross-reduction run writes a statistics line.
-  SolutionRecord record = MakeRecord({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});
-  InsertRecord(record, nullptr, InsertQuiet);
-  ASSERT_EQ(gStore.count, 1);
+  StoreQuietly({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});
   EXPECT_EQ(Run("START=10\nEND=11\nITERATIONS=4\nSAVE=1\nNEMB=3\nWEIGHT=1\n").second, 0);
   // The SAVE point of the third iteration comes first, then the NEMB point
   // with its own rewrite and checkpoint, then the cross-reduction.
@@ -187,6 +176,84 @@ TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // A SAVE point holds CURRENTNEMB before it advances; the NEMB point holds 0.
   EXPECT_EQ(gRecorder.snapshots, "? ? ?, 1 0 0, 2 0 1, 3 0 0, ");
   EXPECT_EQ(Saved("CURRENTNEMB CURRENTSAVE"), "1 0");
+}
+
+TEST(Priority, LevelsClassesAndNiceValues) {
+  // PRIORITY -1..12 -> level and idle class.
+  const int32_t levels[] = {10, 10, 1, 2, 3, 4, 5, 6, 6, 7, 8, 9, 10, 10};
+  for (int32_t priority = -1; priority <= 12; ++priority) {
+    EXPECT_EQ(PriorityLevel(priority), levels[priority + 1]) << priority;
+    EXPECT_EQ(PriorityIsIdleClass(priority), priority >= 2 && priority <= 6) << priority;
+  }
+  const int32_t nice[] = {19, 17, 15, 13, 11, 8, 6, 4, 2, 0};
+  for (int32_t level = 1; level <= 10; ++level) EXPECT_EQ(NiceForLevel(level), nice[level - 1]);
+}
+
+// The terminal's mode on standard input: "cooked" (canonical, echo) or "raw".
+const char* Mode() {
+  termios t{};
+  tcgetattr(0, &t);
+  const tcflag_t flags = t.c_lflag & (ICANON | ECHO);
+  return flags == (ICANON | ECHO) ? "cooked" : flags == 0 ? "raw" : "mixed";
+}
+
+bool InputWaiting() {
+  pollfd p{0, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
+// Each in a child with a pseudo-terminal for standard input: the modes before,
+// during and after, and what each key typed left ("<StopRequested><+ if unread
+// input remains>"); the same from a pipe, which is never read; and from a job
+// in the background of the terminal, which must not be stopped for touching it.
+TEST(Keyboard, OnlyALoneEscapeFromAForegroundTerminalStops) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  const std::string name = ptsname(master);
+  auto typing = [&] {
+    dup2(open(name.c_str(), O_RDWR | O_NOCTTY), 0);
+    std::printf("%s ", Mode());
+    KeyboardBegin();
+    std::printf("%s ", Mode());
+    PollEscapeKey();  // nothing waiting: returns at once
+    for (const char* key : {"x", "\x1b[A", "\x1bOP", "\x1b[15~", "\n", "\x1b"}) {
+      if (write(master, key, strlen(key)) < 0) return;
+      usleep(20000);  // let the terminal deliver them
+      PollEscapeKey();
+      std::printf("%d%s ", gRun.StopRequested.load(), InputWaiting() ? "+" : "");
+    }
+    KeyboardEnd();
+    std::printf("%s", Mode());
+  };
+  EXPECT_EQ(Ended(typing).first, "cooked raw 0 0 0 0 0 1 cooked");
+  auto piped = [] {
+    int fds[2];
+    if (pipe(fds) != 0 || write(fds[1], "\x1b", 1) != 1) return;
+    dup2(fds[0], 0);
+    KeyboardBegin();
+    PollEscapeKey();
+    KeyboardEnd();
+    std::printf("%d %s", gRun.StopRequested.load(), InputWaiting() ? "unread" : "read");
+  };
+  EXPECT_EQ(Ended(piped).first, "0 unread");
+  auto background = [&] {
+    setsid();
+    dup2(open(name.c_str(), O_RDWR), 0);  // now the session's controlling terminal
+    const pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);  // a job that is not the terminal's foreground job
+      KeyboardBegin();
+      PollEscapeKey();
+      KeyboardEnd();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) kill(job, SIGKILL);
+    std::printf("%s", WIFSTOPPED(status) ? "stopped" : "ran");
+  };
+  EXPECT_EQ(Ended(background).first, "ran");
+  close(master);
 }
 
 }  // namespace

@@ -7,6 +7,20 @@ fail() {
   exit 1
 }
 
+# Every script's start: the program (first argument), the number of search
+# workers (second, 1 by default) and a scratch folder $work. At exit a run
+# still going in the background ($pid) is killed, `on_exit` runs when the
+# script defines it, and $work is removed.
+begin_script() { # name program [threads]
+  program=$(realpath "$2")
+  threads=${3:-1}
+  work=$(mktemp -d "/tmp/quorvex-$1-XXXXXX")
+  pid=
+  trap 'if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+        if declare -F on_exit >/dev/null; then on_exit; fi
+        rm -rf "$work"' EXIT
+}
+
 # The solutions of a checkpoint file as "(k,m,n) left=right" lines, Terms in
 # file order, which is the order the listing prints them in. A file that does
 # not hold exactly its R entries of 1 to 200 Terms is reported and fails.
@@ -100,4 +114,21 @@ expect_clean_load() { # output-file what [torn-allowed]
   if grep -qE "$refused" "$1"; then
     fail "$2 reported a damaged file: $(tr '\r' '\n' <"$1" | grep -E 'parameter|Corrupted|Error:|torn' | head -3)"
   fi
+}
+
+# A start in the folder after a kill or a stop: it loads every file cleanly (a
+# torn last log line skipped only when the third argument allows it), keeps
+# every solution of DATA4.BIN, and everything stored and logged verifies.
+expect_sound_restart() { # folder what [torn-allowed]
+  (cd "$1" && "$program" extract >"$work/extract.out" 2>&1) || fail "$2: extract ended with status $?"
+  expect_clean_load "$work/extract.out" "$2: extract" "${3:-0}"
+  if [ -f "$1/DATA4.BIN" ]; then
+    grep -q 'DATA4.BIN loaded' "$work/extract.out" || fail "$2: DATA4.BIN not loaded"
+    checkpoint_solutions 4 "$1/DATA4.BIN" >"$work/checkpoint.txt" || fail "$2: DATA4.BIN does not decode"
+    listed_solutions 4 "$work/extract.out" >"$work/listed.txt"
+    lost=$(missing_lines "$work/checkpoint.txt" "$work/listed.txt")
+    [ -z "$lost" ] || fail "$2: checkpointed solutions missing after the restart: $lost"
+  fi
+  (cd "$1" && "$program" verify >"$work/verify.out" 2>&1) ||
+    fail "$2: verify failed: $(grep -E 'False|Checked' "$work/verify.out")"
 }

@@ -4,21 +4,14 @@
 # write <file>" and status 1, and leave every file from before byte for byte
 # as it was, with no temporary file behind. Needs root for a small tmpfs.
 set -euo pipefail
-program=$(realpath "$1")
-# The search runs with this many workers (a second argument; 1 by default).
-threads=${2:-1}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
-
-work=$(mktemp -d /tmp/quorvex-full-XXXXXX)
+source "$(dirname "$0")/files.bash"
+begin_script full "$@"
 disk=$work/disk
 mkdir "$disk"
 mounted=0
-cleanup() {
+on_exit() {
   if [ "$mounted" = 1 ]; then umount "$disk" || umount -l "$disk" || true; fi
-  rm -rf "$work"
 }
-trap cleanup EXIT
 if [ "$(id -u)" != 0 ] || ! mount -t tmpfs -o size=256k,mode=0755 tmpfs "$disk" 2>/dev/null; then
   echo "SKIP: cannot mount a small tmpfs here (needs root and mount permission)"
   exit 0

@@ -8,40 +8,10 @@
 # whose last line was torn mid-write is skipped with a message and repaired by
 # the next append.
 set -euo pipefail
-program=$(realpath "$1")
-# The search runs with this many workers (a second argument; 1 by default).
-threads=${2:-1}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
+source "$(dirname "$0")/files.bash"
+begin_script kill "$@"
 
 kills=${QUORVEX_KILLS:-40}
-work=$(mktemp -d /tmp/quorvex-kill-XXXXXX)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Lists the store as a restart loads it and checks it against the checkpoint
-# on disk; then verifies every stored and logged solution.
-check_restart() { # round
-  (cd "$work/run" && "$program" extract >"$work/extract.out" 2>&1) ||
-    fail "round $1: extract ended with status $?"
-  local torn_now=0
-  ! ends_torn "$work/run/DATA4.TXT" || torn_now=1
-  expect_clean_load "$work/extract.out" "round $1: extract" "$torn_now"
-  if [ -f "$work/run/DATA4.BIN" ]; then
-    grep -q 'DATA4.BIN loaded' "$work/extract.out" || fail "round $1: DATA4.BIN not loaded"
-    checkpoint_solutions 4 "$work/run/DATA4.BIN" >"$work/checkpoint.txt" ||
-      fail "round $1: DATA4.BIN does not decode"
-    listed_solutions 4 "$work/extract.out" >"$work/listed.txt"
-    lost=$(missing_lines "$work/checkpoint.txt" "$work/listed.txt")
-    [ -z "$lost" ] || fail "round $1: checkpointed solutions missing after the restart: $lost"
-  fi
-  (cd "$work/run" && "$program" verify >"$work/verify.out" 2>&1) ||
-    fail "round $1: verify failed: $(grep -E 'False|Checked' "$work/verify.out")"
-}
 
 # START and CURRENTITERATION as one number that a resumed run never lowers.
 progress() {
@@ -53,13 +23,11 @@ mkdir "$work/run"
 write_params "$work/run" ITERATIONS=12 NEMB=3 NEMBPASS=1 WEIGHT=2
 touch "$work/run/DATA4.TXT"
 last_progress=0
-in_cross_reduction=0
-in_save=0
-torn_by_kill=0
+torn_now=0
 started=$SECONDS
 for round in $(seq 1 "$kills"); do
   cp "$work/run/DATA4.TXT" "$work/log-before.txt"
-  torn_before=0
+  torn_before=$torn_now
   (cd "$work/run" && exec "$program" --threads "$threads" --seed "$((RANDOM * 7 + round))" </dev/null \
     >"$work/run.out" 2>&1) &
   pid=$!
@@ -76,18 +44,11 @@ for round in $(seq 1 "$kills"); do
   wait "$pid" 2>/dev/null || status=$?
   pid=
   [ "$status" -eq 137 ] || fail "round $round: run ended with status $status, not by the kill"
-  ! ends_torn "$work/log-before.txt" || torn_before=1
   expect_clean_load "$work/run.out" "round $round: the restarted run" "$torn_before"
   [ ! -e "$work/run/Bug.txt" ] || fail "round $round: Bug.txt: $(cat "$work/run/Bug.txt")"
-  if tr '\r' '\n' <"$work/run.out" | tail -n 1 | grep -qE '^-?[0-9]+\([0-9]+\): '; then
-    in_cross_reduction=$((in_cross_reduction + 1))
-  fi
-  # The atomic writer's temporary file outlives only a kill during its save.
-  if compgen -G "$work/run/*.tmp" >/dev/null; then in_save=$((in_save + 1)); fi
 
   log_kept "$work/log-before.txt" "$work/run/DATA4.TXT" ||
     fail "round $round: DATA4.TXT lines from before the kill changed"
-  if ends_torn "$work/run/DATA4.TXT"; then torn_by_kill=$((torn_by_kill + 1)); fi
   echoed_log_lines 4 "$work/run.out" >"$work/echoed.txt"
   lost=$(missing_lines "$work/echoed.txt" "$work/run/DATA4.TXT")
   [ -z "$lost" ] || fail "round $round: echoed but not in DATA4.TXT: $lost"
@@ -95,11 +56,12 @@ for round in $(seq 1 "$kills"); do
   now=$(progress)
   [ "$now" -ge "$last_progress" ] || fail "round $round: progress went back from $last_progress to $now"
   last_progress=$now
-  check_restart "$round"
+  torn_now=0
+  ! ends_torn "$work/run/DATA4.TXT" || torn_now=1
+  expect_sound_restart "$work/run" "round $round" "$torn_now"
 done
-echo "$kills kills survived in $((SECONDS - started)) s ($in_cross_reduction during a cross-reduction," \
-  "$in_save during a save, $torn_by_kill tearing a log line);" \
-  "$(wc -l <"$work/run/DATA4.TXT") log lines, $(wc -l <"$work/listed.txt") stored, progress $(progress)"
+echo "$kills kills survived in $((SECONDS - started)) s: $(wc -l <"$work/run/DATA4.TXT") log lines," \
+  "$(wc -l <"$work/listed.txt") stored, progress $(progress)"
 
 # A torn last line. A fresh folder makes the run repeatable: with the torn line
 # skipped the store is empty again, so the same seed logs the same lines anew

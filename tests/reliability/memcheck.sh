@@ -5,9 +5,8 @@
 # of an undefined value, or block lost (definitely, indirectly or possibly)
 # fails; memory still reachable at exit (NTL's and GMP's own) does not.
 set -euo pipefail
-program=$(realpath "$1")
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
+source "$(dirname "$0")/files.bash"
+begin_script memcheck "$@"
 
 if ! command -v valgrind >/dev/null; then
   echo "SKIP: valgrind is not installed"
@@ -17,14 +16,6 @@ if grep -qa __asan_init "$program"; then
   echo "SKIP: $program is built with the address sanitizer, which valgrind cannot run"
   exit 0
 fi
-
-work=$(mktemp -d /tmp/quorvex-memcheck-XXXXXX)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 memcheck() { # name expected-status args...
   local name=$1 expected=$2

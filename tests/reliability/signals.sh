@@ -5,19 +5,8 @@
 # A storm of SIGINTs, still arriving while the stop is being saved, changes
 # nothing of that and damages no file.
 set -euo pipefail
-program=$(realpath "$1")
-# The search runs with this many workers (a second argument; 1 by default).
-threads=${2:-1}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/files.bash"
-
-work=$(mktemp -d /tmp/quorvex-signals-XXXXXX)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/files.bash"
+begin_script signals "$@"
 
 # A store of some 1500 solutions, so that one cross-reduction run over
 # it (four weights, up to three passes each) takes a second or more.
@@ -75,13 +64,7 @@ stop_during_cross_reduction() { # signal storm(0/1)
   done
   ! compgen -G "$run/*.tmp" >/dev/null || fail "$1: temporary file left: $(ls "$run")"
 
-  # The next start finds what the stop saved, whole.
-  (cd "$run" && "$program" extract >"$work/$1-extract.out" 2>&1) || fail "$1: extract failed"
-  expect_clean_load "$work/$1-extract.out" "$1: restart"
-  checkpoint_solutions 4 "$run/DATA4.BIN" >"$work/checkpoint.txt" || fail "$1: DATA4.BIN does not decode"
-  listed_solutions 4 "$work/$1-extract.out" >"$work/listed.txt"
-  [ -z "$(missing_lines "$work/checkpoint.txt" "$work/listed.txt")" ] || fail "$1: solutions lost"
-  (cd "$run" && "$program" verify >"$work/$1-verify.out" 2>&1) || fail "$1: verify failed"
+  expect_sound_restart "$run" "$1"  # the next start finds what the stop saved, whole
   echo "SIG$1$([ "$2" = 1 ] && echo " and $count more SIGINTs"): stopped in $took ms," \
     "status 1, PARAMS.INI and DATA4.BIN ($(wc -l <"$work/checkpoint.txt") solutions) saved and whole"
 }

@@ -3,15 +3,11 @@
 // eviction by walking): seeded searches over a full store and
 // cross-reductions at several weights, compared on the whole console output
 // and the bytes of every file written; and, slot by slot, the offers of a scan.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
@@ -54,35 +50,32 @@ void InsertUnusualRecords() {
   }
 }
 
-// Runs `scenario` from `checkpoint` in a folder of its own with the store's
-// answers given one way, and returns everything it printed and wrote.
-std::string Run(StoreQueries queries, const std::string& checkpoint,
-                const std::function<void()>& scenario) {
-  const std::string name = queries == StoreQueries::Quick ? "quick" : "exhaustive";
-  std::filesystem::create_directory(name);
-  std::filesystem::current_path(name);
-  ResetEngineState();
-  SetStoreQueries(queries);
-  WriteFile("DATA5.BIN", checkpoint);
-  std::string everything = CaptureOutput([&] {
-    LoadCheckpoint(5);
-    InsertUnusualRecords();
-    scenario();
-    SaveCheckpoint(5);
-  });
-  SetStoreQueries(StoreQueries::Quick);
-  for (const char* file : {"DATA5.TXT", "STATS.TXT", "DATA5.BIN"}) {
-    everything += std::string("== ") + file + "\n" + ReadFile(file);
-  }
-  std::filesystem::current_path("..");
-  return everything;
-}
-
+// Runs `scenario` from `checkpoint` in a folder of its own, with the store's
+// answers given each way; everything the two print and write must agree.
 void ExpectSameRuns(const std::string& checkpoint, const std::function<void()>& scenario) {
-  const std::string quick = Run(StoreQueries::Quick, checkpoint, scenario);
-  const std::string exhaustive = Run(StoreQueries::Exhaustive, checkpoint, scenario);
-  EXPECT_GT(quick.size(), 1000u);
-  EXPECT_TRUE(quick == exhaustive) << "the two ways differ";
+  std::string runs[2];
+  for (const StoreQueries queries : {StoreQueries::Quick, StoreQueries::Exhaustive}) {
+    const std::string name = queries == StoreQueries::Quick ? "quick" : "exhaustive";
+    std::filesystem::create_directory(name);
+    std::filesystem::current_path(name);
+    ResetEngineState();
+    SetStoreQueries(queries);
+    WriteFile("DATA5.BIN", checkpoint);
+    std::string& everything = runs[queries == StoreQueries::Quick ? 0 : 1];
+    everything = CaptureOutput([&] {
+      LoadCheckpoint(5);
+      InsertUnusualRecords();
+      scenario();
+      SaveCheckpoint(5);
+    });
+    SetStoreQueries(StoreQueries::Quick);
+    for (const char* file : {"DATA5.TXT", "STATS.TXT", "DATA5.BIN"}) {
+      everything += std::string("== ") + file + "\n" + ReadFile(file);
+    }
+    std::filesystem::current_path("..");
+  }
+  EXPECT_GT(runs[0].size(), 1000u);
+  EXPECT_TRUE(runs[0] == runs[1]) << "the two ways differ";
 }
 
 using StoreQueriesTest = FolderTest;
@@ -111,16 +104,18 @@ TEST_F(StoreQueriesTest, CrossReductionAtSeveralWeightsAlike) {
   });
 }
 
-// A random plain list with distinct bases from [1, largest], descending.
-SolutionRecord RandomList(std::mt19937& random, int32_t terms, int32_t largest) {
-  std::vector<Term> list;
-  while (static_cast<int32_t>(list.size()) < terms) {
+bool HasBase(const std::vector<Term>& list, int32_t base) {
+  return std::any_of(list.begin(), list.end(), [&](const Term& t) { return t.base == base; });
+}
+
+// The list with `terms` more Terms of distinct random bases from [1, largest],
+// as a record with its Terms in descending base order.
+SolutionRecord AddRandom(std::mt19937& random, std::vector<Term> list, int32_t terms,
+                         int32_t largest) {
+  for (const size_t size = list.size() + static_cast<size_t>(terms); list.size() < size;) {
     const int32_t base = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(largest));
-    if (std::any_of(list.begin(), list.end(), [&](const Term& t) { return t.base == base; })) {
-      continue;
-    }
     const int32_t magnitude = random() % 4 == 0 ? 2 + static_cast<int32_t>(random() % 2) : 1;
-    list.push_back({base, random() % 2 == 0 ? magnitude : -magnitude});
+    if (!HasBase(list, base)) list.push_back({base, random() % 2 == 0 ? magnitude : -magnitude});
   }
   std::sort(list.begin(), list.end(), [](const Term& a, const Term& b) { return a.base > b.base; });
   return MakeRecord(list);
@@ -144,7 +139,7 @@ TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
   std::vector<SolutionRecord> stored;
   for (int32_t i = 0; i < 3000; ++i) {
     SolutionRecord r =
-        RandomList(random, 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
+        AddRandom(random, {}, 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
     InsertRecord(r, nullptr, InsertQuiet);
     stored.push_back(r);
   }
@@ -159,19 +154,10 @@ TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
     if (trial % 2 == 0) {
       // A stored record with a few Terms dropped or added.
       const SolutionRecord& near = stored[random() % stored.size()];
-      SolutionRecord extra = RandomList(random, 1 + static_cast<int32_t>(random() % 3), 3000);
       std::vector<Term> list(near.terms, near.terms + near.termCount - random() % 2);
-      for (int32_t i = 0; i < extra.termCount; ++i) {
-        const int32_t base = extra.terms[i].base;
-        if (std::none_of(list.begin(), list.end(), [&](const Term& t) { return t.base == base; })) {
-          list.push_back(extra.terms[i]);
-        }
-      }
-      std::sort(list.begin(), list.end(),
-                [](const Term& a, const Term& b) { return a.base > b.base; });
-      candidate = MakeRecord(list);
+      candidate = AddRandom(random, list, 1 + static_cast<int32_t>(random() % 3), 3000);
     } else {
-      candidate = RandomList(random, 3 + static_cast<int32_t>(random() % 30), 3000);
+      candidate = AddRandom(random, {}, 3 + static_cast<int32_t>(random() % 30), 3000);
     }
     const int64_t size = int64_t{candidate.leftCount} + candidate.rightCount;
     const int64_t below = trial % 3 == 0 ? 1 + static_cast<int64_t>(random() % 40) : size;

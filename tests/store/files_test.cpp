@@ -1,0 +1,374 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "control/line_reader.hpp"
+#include "control/run_state.hpp"
+#include "store/best_right_table.hpp"
+#include "store/best_sizes.hpp"
+#include "store/checkpoint.hpp"
+#include "store/result_log.hpp"
+#include "store/seed_database.hpp"
+#include "store/solution_notation.hpp"
+#include "store/solution_store.hpp"
+#include "store/verify.hpp"
+#include "test_support.hpp"
+
+namespace quorvex {
+namespace {
+
+using namespace testing_support;
+
+using Notation = FolderTest;
+using ResultLog = FolderTest;
+using SeedDatabase = FolderTest;
+
+// A line of the log, and the line that logging 2^4 = 1^4 appends.
+const std::string kGood = "(4,2,2) 158+59=134+133 (0,0)\n", kLogged = "(4,1,1) 2=1 (0,0)\n";
+const SolutionRecord kLoggedRecord = MakeRecord({{2, 1}, {1, -1}});
+
+TEST_F(Notation, LogAndListingLinesByteForByte) {
+  const std::string out = CaptureOutput([] {
+    gRun.CurrentPower = 3;
+    LogSolution(MakeRecord({{6, 1}, {5, -1}, {4, -1}, {3, -1}}));
+    gRun.CurrentPower = 2;
+    LogSolution(MakeRecord({{7, -1}, {5, 2}, {1, -1}}));
+    gRun.CurrentPower = 3;
+    LogSolution(MakeRecord({{2, 1}, {1, -8}}));
+    gRun.CurrentPower = 4;
+    gRun.CurrentWeight = 8;
+    gRun.PassCounter = 1;
+    // Sides interleaved in Term order: each side keeps its own order.
+    LogSolution(MakeRecord({{158, 1}, {134, -1}, {133, -1}, {59, 1}}));
+    gBest.NoteBound = 4;
+    PrintSolutionNote(MakeRecord({{158, 1}, {59, 1}, {134, -1}, {133, -1}}));
+    PrintSolutionNote(MakeRecord({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}}));
+  });
+  EXPECT_EQ(out,
+            "(3,1,3) 6=5+4+3 (0,0)\n(2,2,2) 5*2=7+1 (0,0)\n(3,1,8) 2=1*8 (0,0)\n"
+            "(4,2,2) 158+59=134+133 (8,1)\n(4,2,2) 158+59=134+133(Note: 1.000000)\n"
+            "(4,1,4) 353=315+272+120+30(Note: 0.800000)\n");
+  EXPECT_EQ(ReadFile("DATA3.TXT"), "(3,1,3) 6=5+4+3 (0,0)\n(3,1,8) 2=1*8 (0,0)\n");
+  EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133 (8,1)\n");
+}
+
+TEST_F(Notation, WrittenLinesReadBackAmongOtherLines) {
+  gRun.CurrentPower = 3;
+  gBest.NoteBound = 7;
+  const std::string listing = CaptureOutput([] {
+    LogSolution(MakeRecord({{6, 1}, {5, -1}, {4, -1}, {3, -1}}));
+    LogSolution(MakeRecord({{2, 1}, {1, -8}}));
+    PrintSolutionNote(MakeRecord({{12, 1}, {1, 1}, {10, -1}, {9, -1}}));
+  });
+  const std::string extractLine = listing.substr(listing.find("(3,2,2)"));
+  ASSERT_EQ(extractLine, "(3,2,2) 12+1=10+9(Note: 1.750000)\n");
+  // A listing line, a header without its space and "+" for "=" (the counts
+  // split the sides), comments, a blank line, other powers (one malformed).
+  WriteFile("DATA3.TXT", ReadFile("DATA3.TXT") + "; c\n\n/ c\n" + extractLine +
+                             "(3,2,2)9+10+12+1 (0,0)\r\n(4,2,2) 158+59=134+133 (0,0)\n(5,x\n");
+  ResetStore();
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadResultLog(3), 0); }), "");
+  std::string stored;
+  for (const SolutionRecord& slot : gStore.slots) {
+    if (slot.termCount != 0) stored += FormatSolution(slot, 3) + "\n";
+  }
+  EXPECT_EQ(stored, "(3,1,3) 6=5+4+3\n(3,1,8) 2=1*8\n(3,2,2) 12+1=10+9\n(3,2,2) 10+9=12+1\n");
+}
+
+TEST_F(ResultLog, EveryRefusalIsFatalWithItsMessage) {
+  // A message without line end names the reason of a "Bad solution line".
+  const std::pair<std::string, std::string> cases[] = {
+      {"(4 2,2) 158+59=134+133", "Bad format 1\n"},
+      {"(4, 2,2) 158+59=134+133 (0,0)", "Bad format 2\n"},
+      {"(4,2,2 158+59=134+133", "Bad format 3\n"},
+      {"(2,1,4) 2*2=1*4", "Bad number of left terms (2,1)) on (2,1,4) 2*2=1*4\n"},
+      {"(3,1,8) 2=1*9", "Bad number of terms\n"},
+      {" (4,2,2) 1=1", "Wrong line:  (4,2,2) 1=1\n"},
+      {"4,2,2", "Wrong line: 4,2,2\n"},
+      {"(4,0,0) 1=1", "no powers in the header"},
+      {"(4,2,2) 158+ 59=134+133", "base 0"},
+      {"(4,2,2) 158+59=134", "base 0"},
+      {"(4,2,2) 0+59=134+133", "base 0"},
+      {"(4,2,2) 158*0+1+1=59+1", "multiplicity 0"},
+      // A Term no record may hold does not hide what the line's counts say.
+      {"(4,2,2) 158*0+59=1+1", "Bad number of left terms (1,2)) on (4,2,2) 158*0+59=1+1\n"},
+      {"(2,1,2) 5*0+4+3=9", "Bad number of left terms (2,1)) on (2,1,2) 5*0+4+3=9\n"},
+      {"(3,1,8) 2=1*0+1*9", "Bad number of terms\n"},
+      {"(2,150,150) 1 2", "Too much terms on (2,150,150) 1 2\n"},
+      {"(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624", "more than 65536 powers"},
+      // Each of these wraps to a valid-looking number in 32 bits.
+      {"(4,2,2) 158+4294967355=134+133", "number too large"},
+      {"(4,2,2) 158*4294967297+59=1+1", "number too large"},
+      {"(4294967300,2,2) 158+59=134+133", "number too large"},
+      {"(4,2147483647,1) 1=1", "m + n too large"},
+      // Without "=" the running sum carries 5*2 to the left of a one-power side.
+      {"(4,1,2) 5*2+4", "the left side does not add up to m"},
+  };
+  for (const auto& [line, message] : cases) {
+    SCOPED_TRACE(line);
+    // The line's own power where it has one of its own, else 4.
+    const int32_t power = line[1] == '2' || line[1] == '3' ? line[1] - '0' : 4;
+    WriteFile(ResultLogName(power), kGood + line + "\n(4,1,1) 2=1\n");
+    int32_t taken = 0;
+    const ResultLogReading reading = ReadResultLog(power, [&](SolutionRecord&) { ++taken; });
+    EXPECT_EQ(reading.failure, message.back() == '\n' ? message
+                                                      : "Bad solution line in DATA4.TXT (" +
+                                                            message + "): " + line + "\n");
+    EXPECT_EQ(reading.line, 2);
+    EXPECT_EQ(taken, power == 4 ? 1 : 0);
+  }
+  // The loader turns the refusal into a fatal error.
+  WriteFile("DATA3.TXT", "(3,1,8) 2=1*9\n");
+  EXPECT_EQ(Ended([] { LoadResultLog(3); }), Fatal("Bad number of terms\n"));
+  EXPECT_EQ(ReadFile("Bug.txt"), "Error: Bad number of terms\n\n");
+}
+
+TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTorn) {
+  for (std::string tail : {"(4,1,4) 353=315+2", "(4,1,4) 353=315+272+120+3", "(4,1,"}) {
+    ResetStore();
+    WriteFile("DATA4.TXT", kGood + tail);
+    EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }),
+              "Skipping the torn last line of DATA4.TXT: " + tail + "\n");
+    EXPECT_EQ(gStore.count, 1);
+  }
+  ResetStore();
+  WriteFile("DATA4.TXT", kGood + "(4,1,4) 353=315+272+120+30");
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+}
+
+TEST_F(ResultLog, AppendClosesAnUnterminatedTail) {
+  gRun.CurrentPower = 4;
+  // Closed as it is, a torn tail would stop the next start: it becomes a comment.
+  WriteFile("DATA4.TXT", kGood + "(4,1,4) 353=315+2");
+  EXPECT_EQ(CaptureOutput([&] { LogSolution(kLoggedRecord); }),
+            "Torn last line of DATA4.TXT kept as a comment: (4,1,4) 353=315+2\n" + kLogged);
+  EXPECT_EQ(ReadFile("DATA4.TXT"), kGood + ";(4,1,4) 353=315+2\n" + kLogged);
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+
+  // A whole line that only lacks its line end stays a solution line.
+  WriteFile("DATA4.TXT", "(4,2,2) 158+59=134+133");
+  CaptureOutput([&] { LogSolution(kLoggedRecord); });
+  EXPECT_EQ(ReadFile("DATA4.TXT"), "(4,2,2) 158+59=134+133\n" + kLogged);
+
+  // A log that cannot be written: the line still reaches the console.
+  std::remove("DATA4.TXT");
+  ASSERT_EQ(mkdir("DATA4.TXT", 0755), 0);
+  EXPECT_EQ(Ended([&] { LogSolution(kLoggedRecord); }),
+            Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
+}
+
+// A k = 4 line of m Terms "1" left, `right` Terms "2" right, the last one "*last".
+std::string ManyTerms(int m, int n, int right, int last = 1) {
+  std::string line = "(4,";
+  line += std::to_string(m) + "," + std::to_string(n) + ") ";
+  for (int i = 0; i < m; ++i) line += i == 0 ? "1" : "+1";
+  for (int i = 0; i < right; ++i) line += i > 0 ? "+2" : m > 0 ? "=2" : "2";
+  return line + "*" + std::to_string(last);
+}
+
+TEST_F(SeedDatabase, MissingFilesAreNotErrors) {
+  EXPECT_EQ(CaptureOutput(
+                [] { EXPECT_EQ(LoadSeedDatabase(5) + LoadResultLog(5) + LoadCheckpoint(5), 0); }),
+            "No DATABASE.TXT file\nNo DATA5.TXT file\nNo DATA5.BIN file\n");
+}
+
+TEST_F(SeedDatabase, LongSeedsLowerTheTableWithoutBeingStored) {
+  WriteFile("DATABASE.TXT", "; several powers\n(5,1,x other power\n" + ManyTerms(100, 150, 150) +
+                                " (0,0)\n" + ManyTerms(150, 100, 100) + "\n" +
+                                ManyTerms(0, 200, 200));
+  EXPECT_EQ(CaptureOutput([] { EXPECT_EQ(LoadSeedDatabase(4), 0); }),
+            "Skipping (4,100,150): too much terms\nSkipping (4,150,100): too much terms\n"
+            "Skipping (4,0,200): too much terms\n");
+  // m = 150 keeps the header's sides, not exchanged; nothing is stored.
+  const int32_t* table = gBest.BestRightTable;
+  EXPECT_EQ(std::tuple(table[100], table[150], table[0], gStore.count),
+            std::tuple(150, 100, 1000000, 0));
+}
+
+TEST_F(SeedDatabase, ChecksComeInTheirOwnOrderAndNameTheFile) {
+  // 200 Terms that overshoot m + n, and 200 Terms followed by none where 250
+  // are due (the missing ones read as base 0): the seed loader looks at the
+  // sum first, the result log at the count. A Term no record may hold matters
+  // only on a line that would be stored.
+  const std::string overshoot = ManyTerms(100, 101, 100, 3), endsEarly = ManyTerms(100, 150, 100);
+  const std::string huge = "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624";
+  // Each case: the refusal, and the header of the one seed too long to store.
+  const std::pair<std::string, std::string> cases[] = {
+      {overshoot, "Bad number of terms\n"},
+      {endsEarly, "100,150 "},
+      {"(4,2,2) 158+59=134", "Bad solution line in DATABASE.TXT (base 0): (4,2,2) 158+59=134\n"},
+      {huge, "Bad solution line in DATABASE.TXT (more than 65536 powers): " + huge + "\n"}};
+  for (const auto& [line, expected] : cases) {
+    SCOPED_TRACE(line);
+    WriteFile("DATABASE.TXT", line + "\n");
+    std::string seen;
+    const FileReading reading = ReadSeedDatabase(
+        4, [&](SolutionRecord&) { seen += "stored "; },
+        [&](int32_t m, int32_t n) { seen += std::to_string(m) + "," + std::to_string(n) + " "; });
+    EXPECT_EQ(reading.failure + seen, expected);
+  }
+  WriteFile("DATABASE.TXT", overshoot + "\n");
+  EXPECT_EQ(Ended([] { LoadSeedDatabase(4); }), Fatal("Bad number of terms\n"));
+  WriteFile("DATA4.TXT", overshoot + "\n");
+  EXPECT_EQ(ReadResultLog(4, [](SolutionRecord&) {}).failure,
+            "Too much terms on " + overshoot + "\n");
+}
+
+using Checkpoint = FolderTest;
+
+std::string Load(int32_t power) {
+  return CaptureOutput([power] { EXPECT_EQ(LoadCheckpoint(power), 0); });
+}
+
+TEST_F(Checkpoint, ExampleFileByteForByteAndBack) {
+  StoreQuietly({{5, 1}, {4, -1}, {3, -1}});
+  SaveCheckpoint(2);
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({1, 3, 5, 1, 4, -1, 3, -1}));
+  ResetStore();
+  EXPECT_EQ(Load(2), "0/1\rDATA2.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 1);
+  EXPECT_EQ(std::pair(gStore.slots[0].leftCount, gStore.slots[0].rightCount), std::pair(1, 2));
+  EXPECT_EQ(TermsOf(gStore.slots[0]), "5*1 4*-1 3*-1");
+
+  ResetStore();
+  SaveCheckpoint(2);
+  EXPECT_EQ(ReadFile("DATA2.BIN"), Int32Bytes({0}));
+  EXPECT_EQ(Load(2), "DATA2.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 0);
+}
+
+TEST_F(Checkpoint, ProgressAndLoadingThroughEviction) {
+  // `count` distinct entries (i + 2, +1), (1, -(1 + i % cycle)).
+  auto entries = [](int32_t count, int32_t cycle) {
+    std::vector<int32_t> values{count};
+    for (int32_t i = 0; i < count; ++i)
+      values.insert(values.end(), {2, i + 2, 1, 1, -1 - i % cycle});
+    return Int32Bytes(values);
+  };
+  WriteFile("DATA4.BIN", entries(25, 1));
+  EXPECT_EQ(Load(4), "0/25\r10/25\r20/25\rDATA4.BIN loaded\n");
+  EXPECT_EQ(gStore.count, 25);
+  // n = 1, 2, 3 in turn: in the full store the larger ones make way, so all
+  // 3350 solutions with n = 1 stay.
+  ResetStore();
+  WriteFile("DATA4.BIN", entries(10050, 3));
+  Load(4);
+  EXPECT_EQ(gStore.count, kStoreSlots);
+  EXPECT_EQ(std::count_if(gStore.slots, gStore.slots + kStoreSlots,
+                          [](const SolutionRecord& s) { return s.rightCount == 1; }),
+            3350);
+}
+
+TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
+  const std::string head = Int32Bytes({3, 2, 7, 1, 6, -1});  // R = 3, one whole entry
+  // A sound entry follows each bad count: reading on would load it.
+  const std::string next = Int32Bytes({2, 9, 1, 8, -1});
+  const std::string damaged[] = {
+      head + Int32Bytes({0}) + next, head + Int32Bytes({-1}) + next,
+      head + Int32Bytes({201}) + Int32Bytes(std::vector<int32_t>(402, 1)) + next,
+      head + Int32Bytes({2, 9, 1, 8}), head + Int32Bytes({1}).substr(0, 2)};
+  for (int i = 0; i < 5; ++i) {
+    ResetStore();
+    WriteFile("DATA4.BIN", damaged[i]);
+    EXPECT_EQ(Load(4), "0/3\rCorrupted bin file, continuing\nDATA4.BIN loaded\n");
+    EXPECT_EQ(gStore.count, 1);
+    // An earlier .bad is never written over.
+    const std::string bad = i == 0 ? "DATA4.BIN.bad" : "DATA4.BIN.bad." + std::to_string(i);
+    EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "Damaged DATA4.BIN kept as " + bad + "\n");
+    EXPECT_EQ(ReadFile(bad), damaged[i]);
+    EXPECT_EQ(ReadFile("DATA4.BIN"), Int32Bytes({1, 2, 7, 1, 6, -1}));
+  }
+  Load(4);  // a sound file is replaced without a copy
+  EXPECT_EQ(CaptureOutput([] { SaveCheckpoint(4); }), "");
+  EXPECT_FALSE(FileExists("DATA4.BIN.bad.5"));
+  WriteFile("DATA4.BIN", "");
+  EXPECT_EQ(Load(4), "Corrupted bin file, continuing\nDATA4.BIN loaded\n");
+}
+
+TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
+  for (const std::vector<int32_t>& entry : {std::vector<int32_t>{1, 2, 0, 1, 6, -1},
+                                            {1, 2, 7, 0, 6, -1},
+                                            {1, 2, -7, 1, 6, -1},
+                                            {1, 2, 7, INT32_MIN, 6, 1},
+                                            {1, 2, 7, INT32_MAX, 6, 1},
+                                            // Each side fits, m + n does not.
+                                            {1, 2, 7, 3, 6, -2147483645}}) {
+    WriteFile("DATA4.BIN", Int32Bytes(entry));
+    int32_t taken = 0;
+    EXPECT_EQ(ReadCheckpoint(
+                  4, [&](SolutionRecord&) { ++taken; }, false)
+                  .failure,
+              "Corrupted data in the file\n");
+    EXPECT_EQ(taken, 0);
+  }
+  EXPECT_EQ(Ended([] { LoadCheckpoint(4); }),
+            Outcome("0/1\rError: Corrupted data in the file\n\n", 1));
+}
+
+using Verify = FolderTest;
+using BestSizesTest = FolderTest;
+
+Outcome LoadAndVerify(int32_t power) {
+  CaptureOutput([power] {
+    ResetStore();
+    LoadSeedDatabase(power);
+    LoadResultLog(power);
+  });
+  int result = -1;
+  const std::string out = CaptureOutput([&] { result = VerifyAll(power); });
+  return {out, result};
+}
+
+TEST_F(Verify, FalseIdentitiesAreListedAndFail) {
+  // 2^4 = 2 * 1^4 is false; a 250-Term line cannot be checked.
+  std::string longLine = "(4,125,125) 1";
+  for (int i = 1; i < 250; ++i) longLine += i == 125 ? "=1" : "+1";
+  WriteFile("DATABASE.TXT", "(4,1,2) 2=1*2\n" + longLine + "\n");
+  WriteFile("DATA4.TXT", "(4,2,2) 158+59=134+132 (0,0)\n(4,2,2) 158+59=134+133 (0,0)\n");
+  EXPECT_EQ(LoadAndVerify(4), Outcome("False identity in the store: (4,1,2) 2=1*2\n"
+                                      "False identity in the store: (4,2,2) 158+59=134+132\n"
+                                      "False identity in DATA4.TXT: (4,2,2) 158+59=134+132\n"
+                                      "False identity in DATABASE.TXT: (4,1,2) 2=1*2\n"
+                                      "Not checkable in DATABASE.TXT (250 Terms): " +
+                                          longLine + "\nChecked 6 solutions, 4 false\n",
+                                      1));
+}
+
+TEST_F(BestSizesTest, FewestRightPowersPerLeftCountWitnessAndSource) {
+  WriteFile("DATABASE.TXT",
+            "(4,1,4) 353=315+272+120+30\n"
+            "(4,2,2) 158+59=134+133\n"
+            "(3,1,3) 6=5+4+3\n");
+  WriteFile("DATA4.TXT",
+            "(4,1,4) 300=200+100+50+40 (0,0)\n"        // ties the seed with a smaller largest base
+            "(4,2,2) 200+1=199+2 (0,0)\n"              // ties with a larger one
+            "(4,2,2) 134+133=158+59 (0,0)\n"           // the seed turned round
+            "(4,3,3) 50+40+30=49+20+10 (0,0)\n"        // loses on its second base
+            "(4,6,4) 9+8+7+6+5+4=30+20+11+10 (0,0)\n"  // m is the smaller side
+            "; a comment\n");
+  WriteFile("DATA4.BIN",
+            Int32Bytes({4}) + Int32Bytes({2, 500, 1, 400, -5}) +    // (1,5): more powers
+                Int32Bytes({4, 158, 2, 59, 2, 134, -2, 133, -2}) +  // the seed doubled
+                Int32Bytes({6, 50, -1, 45, 1, 40, -1, 30, -1, 20, 1, 10, 1}) +  // turned round
+                Int32Bytes({4, 190, -1, 180, 1, 170, -1, 160, 1}));  // loses on its largest base
+  const BestSizes sizes = FindBestSizes(4);
+  std::vector<std::string> rows;
+  for (const BestSize& row : sizes.rows) {
+    rows.push_back(std::to_string(row.n) + (row.seeded ? " seed " : " found ") +
+                   FormatSolution(row.witness, 4));
+  }
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "4 found (4,1,4) 300=200+100+50+40",
+                      "2 seed (4,2,2) 158+59=134+133",
+                      "3 found (4,3,3) 50+40+30=45+20+10",
+                      "6 found (4,4,6) 30+20+11+10=9+8+7+6+5+4",
+                  }));
+  EXPECT_EQ(sizes.checkpoint.read, 4);
+  EXPECT_TRUE(sizes.seeds.failure.empty() && sizes.log.failure.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);  // nothing written
+}
+
+}  // namespace
+}  // namespace quorvex
