@@ -93,7 +93,7 @@ bool RunStep(WorkerPool& pool) {
       if (PeriodReached(p.CURRENTSAVE, p.SAVE) && p.SAVE != 0) SaveAll();
       if (PeriodReached(p.CURRENTNEMB, p.NEMB) && p.NEMB != 0) {
         SaveAll();
-        pool.RunOnFirstWorker([&p] { CrossReductionPass(p.WEIGHT, p.NEMBPASS); });
+        pool.RunOnFirstWorker([] { CrossReductionPass(gParams.WEIGHT, gParams.NEMBPASS); });
       }
     }
     if (finished < batch) return false;

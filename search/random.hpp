@@ -9,7 +9,7 @@ namespace quorvex {
 struct RandomState {
   uint32_t state = 1;
 };
-extern thread_local RandomState gRandom;
+extern thread_local constinit RandomState gRandom;
 
 void SeedRandom(uint32_t seed);
 // state = state * 214013 + 2531011 (mod 2^32); returns bits 16 to 30 (0..32767).

@@ -10,7 +10,7 @@ struct HarvestState {
   SolutionRecord HarvestCandidate;
   int32_t WorkRow[kMaxTerms];  // the relation being shortened
 };
-extern thread_local HarvestState gHarvest;
+extern thread_local constinit HarvestState gHarvest;
 
 // Shortens the R extracted relations in two passes and appends the changed
 // rows; returns J, the number of rows in the table afterwards, or -1 when a

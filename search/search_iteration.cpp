@@ -22,8 +22,8 @@
 
 namespace quorvex {
 
-thread_local SearchTables gSearch;
-thread_local SearchTiming gSearchTiming;
+thread_local constinit SearchTables gSearch;
+thread_local constinit SearchTiming gSearchTiming;
 
 namespace {
 

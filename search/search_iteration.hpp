@@ -18,7 +18,7 @@ struct SearchTables {
   int32_t workTerms;      // WorkTerms of the iteration that filled the tables
 };
 // Each searching thread has its own tables.
-extern thread_local SearchTables gSearch;
+extern thread_local constinit SearchTables gSearch;
 
 // Where the time of the iterations goes, accumulated over the run; read by the
 // benchmark, never printed by the program.
@@ -28,7 +28,7 @@ struct SearchTiming {
   double storeSeconds;      // holding the store, which workers take one at a time
   int64_t iterations;       // iterations that reached the reduction
 };
-extern thread_local SearchTiming gSearchTiming;
+extern thread_local constinit SearchTiming gSearchTiming;
 
 // The bases an iteration draws for the WORKTERMS parameter: 0 means the
 // larger of MaxBase and the block size, at most kMaxWorkTerms. An iteration
