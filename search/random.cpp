@@ -2,7 +2,7 @@
 
 namespace quorvex {
 
-thread_local constinit RandomState gRandom;
+thread_local constinit RandomState gRandom{};
 
 void SeedRandom(uint32_t seed) {
   gRandom.state = seed;

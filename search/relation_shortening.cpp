@@ -17,7 +17,7 @@
 
 namespace quorvex {
 
-thread_local constinit HarvestState gHarvest;
+thread_local constinit HarvestState gHarvest{};
 
 namespace {
 

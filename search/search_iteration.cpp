@@ -22,8 +22,8 @@
 
 namespace quorvex {
 
-thread_local constinit SearchTables gSearch;
-thread_local constinit SearchTiming gSearchTiming;
+thread_local constinit SearchTables gSearch{};
+thread_local constinit SearchTiming gSearchTiming{};
 
 namespace {
 
