@@ -178,5 +178,10 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
   dlclose(library);
 }
 
+// The README shows the help text as the program prints it.
+TEST(Readme, ShowsTheCurrentHelpText) {
+  EXPECT_TRUE(Contains(ReadFile(QUORVEX_SOURCE_DIR "/README.md"), UsageText()));
+}
+
 }  // namespace
 }  // namespace quorvex

@@ -107,6 +107,23 @@ TEST_F(SearchIterationTest, GuardsAndDegenerateIterations) {
                        "\n\nAverage=0 terms\nDropped 2 relations with more than 65536 powers\n"));
 }
 
+// The smallest identity of two fourth powers on each side, which a search
+// that works must find: from this seed at the ninth iteration.
+TEST_F(SearchIterationTest, FindsTheSmallestFourthPowerPairIdentity) {
+  SeedRandom(20);
+  // A balanced solution keeps the sides it was found with.
+  auto found = [] {
+    const std::string log = ReadFile("DATA4.TXT");
+    return Contains(log, "(4,2,2) 158+59=134+133 (0,0)\n") ||
+           Contains(log, "(4,2,2) 134+133=158+59 (0,0)\n");
+  };
+  int iterations = 0;
+  for (; iterations < 30 && !found(); ++iterations) {
+    CaptureOutput([] { SearchIteration(4, 159, 20, 159); });
+  }
+  EXPECT_LT(iterations, 30);
+}
+
 TEST_F(SearchIterationTest, OrderBasesTiesAndConsistencyStops) {
   const std::vector<int32_t> pool = {5, 9, 5, 1};
   std::copy(pool.begin(), pool.end(), gSearch.BasePool);
