@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: style, the release build's tests, and
-# the same tests under the address and undefined-behaviour sanitizers, and a
-# short run of the fuzz targets (scripts/fuzz.sh runs them long).
+# Sets up, builds and runs every test: style, the release build's tests (with a
+# short whole-program fuzz), the program under valgrind, the same tests under the address and
+# undefined-behaviour sanitizers, and a short run of the fuzz targets
+# (scripts/fuzz.sh and scripts/fuzz-program.sh run them long).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,6 +15,9 @@ clang-format --dry-run --Werror $files
 echo "== Release build and tests"
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$(nproc)")
+
+echo "== The program under valgrind's memcheck"
+bash tests/reliability/memcheck.sh build/quorvex
 
 echo "== Sanitizer build and tests"
 bash scripts/build.sh build-sanitize -DQUORVEX_SANITIZE=ON -DQUORVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
