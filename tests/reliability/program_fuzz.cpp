@@ -138,7 +138,8 @@ Run RunProgram(const fs::path& folder, const std::vector<std::string>& args, int
   if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
   if (WIFSIGNALED(wstatus)) run.signal = WTERMSIG(wstatus);
   // Lines that rewrite themselves end in "\r": every line follows a "\n" here.
-  run.output = "\n" + ReadFile(outputFile);
+  run.output = "\n";
+  run.output += ReadFile(outputFile);
   std::replace(run.output.begin(), run.output.end(), '\r', '\n');
   return run;
 }
