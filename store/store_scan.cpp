@@ -24,6 +24,8 @@ struct Candidate {
   int64_t negative;
   int64_t largest;
   int32_t termCount;
+  int32_t maskWords;  // the words of `small` up to its last base
+  bool anyLarge;      // a base from kMaskedBaseLimit on, so slots may have losses
   BaseMask small;
   BaseMask positiveSmall;
   BaseMask negativeSmall;
@@ -128,9 +130,10 @@ bool Matters(int64_t left, int64_t right) {
   return m >= 1 && m <= scan.sideLimit && n < scan.table[m];
 }
 
-[[gnu::always_inline]] inline int64_t Shared(const BaseMask& a, const BaseMask& b) {
+// The candidate's words beyond its largest small base are empty.
+[[gnu::always_inline]] inline int64_t Shared(const BaseMask& a, const BaseMask& b, int32_t words) {
   int64_t count = 0;
-  for (int32_t w = 0; w < kMaskWords; ++w) count += __builtin_popcountll(a.word[w] & b.word[w]);
+  for (int32_t w = 0; w < words; ++w) count += __builtin_popcountll(a.word[w] & b.word[w]);
   return count;
 }
 
@@ -145,14 +148,18 @@ bool Matters(int64_t left, int64_t right) {
 
 // The second look at a slot that passed the first: small bases by sign (each
 // loses at most the smaller of the two largest multiplicities), then the
-// exact counts of what may matter.
-bool SecondLook(int32_t s, int64_t each, const LargeLoss& large) {
+// exact counts of what may matter. Inlined into each look, so that it counts
+// bits the way that look does.
+[[gnu::always_inline]] inline bool SecondLook(int32_t s, int64_t each, const LargeLoss& large) {
   const ScanState& scan = gScan;
   const Candidate& c = scan.candidate;
   const SlotFilter& f = gStoreIndex.filter[s];
   const SlotSigns& g = gStoreIndex.signs[s];
-  const int64_t same = Shared(g.positive, c.positiveSmall) + Shared(g.negative, c.negativeSmall);
-  const int64_t unlike = Shared(g.positive, c.negativeSmall) + Shared(g.negative, c.positiveSmall);
+  const int32_t w = c.maskWords;
+  const int64_t same =
+      Shared(g.positive, c.positiveSmall, w) + Shared(g.negative, c.negativeSmall, w);
+  const int64_t unlike =
+      Shared(g.positive, c.negativeSmall, w) + Shared(g.negative, c.positiveSmall, w);
   if (MayMatter(same * each + large.inDifference, f.size, c.positive + g.negativeSum,
                 c.negative + g.positiveSum)) {
     const CombinationCounts counts = CountCombination(s, -1);
@@ -181,6 +188,8 @@ template <int kUnused>
   const int64_t sizeExcess = scan.sizeExcess;
   const int64_t sideExcess = std::min(c.positive, c.negative) - scan.sideLimit;
   const uint32_t stamp = scan.scanStamp;
+  const bool anyLarge = c.anyLarge;
+  const int32_t words = c.maskWords;
   const int32_t firstWord = block * (kBlock / 64);
   const int32_t lastWord = std::min(firstWord + kBlock / 64, kSlotWords);
   for (int32_t w = firstWord; w < lastWord; ++w) {
@@ -200,11 +209,11 @@ template <int kUnused>
       const int32_t s = w * 64 + __builtin_ctzll(look);
       look &= look - 1;
       const SlotFilter& f = filters[s];
-      const StampedLoss& stamped = scan.loss[s];
-      const LargeLoss large = stamped.stamp == stamp ? stamped.loss : LargeLoss{0, 0};
+      const LargeLoss large =
+          anyLarge && scan.loss[s].stamp == stamp ? scan.loss[s].loss : LargeLoss{0, 0};
       const int64_t each = std::min<int64_t>(largest, f.largest);
       const int64_t bound =
-          Shared(f.small, small) * each + std::max(large.inDifference, large.inSum);
+          Shared(f.small, small, words) * each + std::max(large.inDifference, large.inSum);
       if ((2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
           SecondLook(s, each, large)) {
         offer |= uint64_t{1} << (s & 63);
@@ -305,9 +314,11 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
     if (t.base < kMaskedBaseLimit) {
       AddBase(c.small, t.base);
       AddBase(x > 0 ? c.positiveSmall : c.negativeSmall, t.base);
+      c.maskWords = std::max(c.maskWords, t.base / 64 + 1);
       const SlotSet& holders = gStoreIndex.holdingSmall[t.base];
       for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
     } else {
+      c.anyLarge = true;
       AddLargeLosses(t.base, t.multiplicity);
     }
   }
