@@ -18,7 +18,53 @@ std::vector<BaseEntry>& ListOf(int32_t base) {
   return base < kDirectBaseLimit ? index.byBase[base] : index.byLargeBase[base];
 }
 
+void MarkDenseHolder(DenseHolders& holders, int32_t slot, int32_t multiplicity, bool held) {
+  const int32_t sign = multiplicity < 0 ? 1 : 0;
+  const int32_t magnitude = std::abs(multiplicity);
+  for (int32_t j = 0; j < std::min(magnitude, kDenseLevels); ++j) {
+    if (held) {
+      AddSlot(holders.atLeast[j][sign], slot);
+    } else {
+      RemoveSlot(holders.atLeast[j][sign], slot);
+    }
+  }
+  if (magnitude > kDenseLevels) holders.beyond += held ? 1 : -1;
+}
+
+// After `slot` joined the list of `base`.
+void NoteHolderAdded(int32_t base, const std::vector<BaseEntry>& list, int32_t slot,
+                     int32_t multiplicity) {
+  StoreIndex& index = gStoreIndex;
+  auto found = index.dense.find(base);
+  if (found != index.dense.end()) {
+    MarkDenseHolder(*found->second, slot, multiplicity, true);
+  } else if (list.size() >= kDenseFrom) {
+    auto holders = std::make_unique<DenseHolders>();
+    for (const BaseEntry& entry : list)
+      MarkDenseHolder(*holders, entry.slot, entry.multiplicity, true);
+    index.dense.emplace(base, std::move(holders));
+  }
+}
+
+// After `slot` left the list of `base`.
+void NoteHolderRemoved(int32_t base, size_t listSize, int32_t slot, int32_t multiplicity) {
+  StoreIndex& index = gStoreIndex;
+  auto found = index.dense.find(base);
+  if (found == index.dense.end()) return;
+  if (listSize < kDenseFrom / 2) {
+    index.dense.erase(found);
+  } else {
+    MarkDenseHolder(*found->second, slot, multiplicity, false);
+  }
+}
+
 }  // namespace
+
+const DenseHolders* DenseHoldersOf(int32_t base) {
+  const StoreIndex& index = gStoreIndex;
+  auto found = index.dense.find(base);
+  return found == index.dense.end() ? nullptr : found->second.get();
+}
 
 bool IsPlainList(const SolutionRecord& record) {
   if (record.termCount < 1 || record.termCount > kMaxTerms) return false;
@@ -55,6 +101,7 @@ void ResetStoreIndex() {
   std::fill(index.withSmallerSide, index.withSmallerSide + kTableSize, 0);
   for (std::vector<BaseEntry>& list : index.byBase) list.clear();
   index.byLargeBase.clear();
+  index.dense.clear();
   for (int32_t& head : index.bucketHead) head = -1;
   index.bySize.clear();
   index.nextSequence = 0;
@@ -97,6 +144,7 @@ void IndexSlot(int32_t slot, bool added) {
       index.listPosition[slot].resize(static_cast<size_t>(record.termCount));
       index.listPosition[slot][static_cast<size_t>(i)] = static_cast<int32_t>(list.size());
       list.push_back({slot, t.multiplicity, i});
+      NoteHolderAdded(t.base, list, slot, t.multiplicity);
     }
     if (t.multiplicity > 0) {
       signs.positiveSum += t.multiplicity;
@@ -144,6 +192,7 @@ void UnindexSlot(int32_t slot) {
       list[at] = moved;
       index.listPosition[moved.slot][static_cast<size_t>(moved.term)] = static_cast<int32_t>(at);
       list.pop_back();
+      NoteHolderRemoved(base, list.size(), slot, record.terms[i].multiplicity);
       if (list.empty() && base >= kDirectBaseLimit) index.byLargeBase.erase(base);
     }
     const int32_t smallerSide = index.filter[slot].smallerSide;

@@ -6,6 +6,7 @@
 // ReplaceRecord and ResetStore.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -80,6 +81,19 @@ struct BaseEntry {
   int32_t term;  // the Term of the slot's record it stands for
 };
 
+// Bases held by many plain records also keep their holders as slot sets, by
+// sign and by multiplicity (from kDenseFrom holders on, until fewer than half
+// as many are left): a scan adds those up 64 holders at a time instead of
+// walking thousands of list entries, which in a store of related identities
+// is most of its work.
+constexpr int32_t kDenseLevels = 4;
+constexpr size_t kDenseFrom = 1024;
+struct DenseHolders {
+  // [j][0]: the holders with a multiplicity above j; [j][1]: below -j.
+  SlotSet atLeast[kDenseLevels][2];
+  int32_t beyond;  // holders with a multiplicity beyond kDenseLevels in magnitude
+};
+
 struct StoreIndex {
   // Kept here so that a scan never touches the records themselves, which lie
   // far apart in memory.
@@ -99,6 +113,7 @@ struct StoreIndex {
   std::vector<BaseEntry> byBase[kDirectBaseLimit];
   std::unordered_map<int32_t, std::vector<BaseEntry>> byLargeBase;
   std::vector<int32_t> listPosition[kStoreSlots];
+  std::unordered_map<int32_t, std::unique_ptr<DenseHolders>> dense;
   uint64_t sequence[kStoreSlots];  // order of addition: newest is largest
   int64_t noteSize[kStoreSlots];   // leftCount + rightCount
   int32_t bucketHead[kSignatureBuckets];
@@ -122,5 +137,7 @@ void UnindexSlot(int32_t slot);
 bool IsPlainList(const SolutionRecord& record);
 // The plain records holding `base` (from kMaskedBaseLimit on), or null.
 const std::vector<BaseEntry>* RecordsWithBase(int32_t base);
+// The holders of `base` as slot sets, or null while it has few.
+const DenseHolders* DenseHoldersOf(int32_t base);
 
 }  // namespace quorvex

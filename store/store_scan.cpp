@@ -1,6 +1,7 @@
 #include "store/store_scan.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,9 @@ constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
 // Room for the candidate's bases from kDirectBaseLimit on, at most half full.
 constexpr int32_t kLargeSlots = 512;
+// Bit planes of the losses counted from dense holders: a loss is at most the
+// powers of a record, at most 2^16.
+constexpr int32_t kPlanes = 17;
 
 struct Candidate {
   int64_t positive;
@@ -59,6 +63,12 @@ struct ScanState {
   int32_t baseCount;
   StampedLoss loss[kStoreSlots];
   uint32_t scanStamp;
+  // The losses on the bases whose holders are counted as sets, one bit of
+  // every slot's count per plane, the lowest first.
+  SlotSet differencePlanes[kPlanes];
+  SlotSet sumPlanes[kPlanes];
+  int32_t differencePlanesUsed;
+  int32_t sumPlanesUsed;
   int64_t below;
   int64_t sizeExcess;  // candidate size - below
   int64_t sideLimit;   // largest m whose table entry was above m
@@ -173,6 +183,39 @@ bool Matters(int64_t left, int64_t right) {
   return false;
 }
 
+// Each byte of an entry is one bit of its index: a plane's byte of 8 slots
+// becomes their 8 bits, one per byte.
+constexpr std::array<uint64_t, 256> kSpreadBits = [] {
+  std::array<uint64_t, 256> spread{};
+  for (uint64_t byte = 0; byte < 256; ++byte) {
+    for (int32_t bit = 0; bit < 8; ++bit) spread[byte] |= ((byte >> bit) & 1) << (8 * bit);
+  }
+  return spread;
+}();
+
+// The counts held in bit planes for the 64 slots of word `w`. Up to 8
+// planes, 8 slots are read at a time, one count per byte.
+void CountsOfWord(const SlotSet* planes, int32_t used, int32_t w, int32_t counts[64]) {
+  if (used > 8) {
+    for (int32_t slot = 0; slot < 64; ++slot) {
+      counts[slot] = 0;
+      for (int32_t p = 0; p < used; ++p) {
+        counts[slot] += static_cast<int32_t>((planes[p].word[w] >> slot) & 1) << p;
+      }
+    }
+    return;
+  }
+  for (int32_t part = 0; part < 8; ++part) {
+    uint64_t bytes = 0;
+    for (int32_t p = 0; p < used; ++p) {
+      bytes |= kSpreadBits[(planes[p].word[w] >> (8 * part)) & 0xFF] << p;
+    }
+    for (int32_t slot = 0; slot < 8; ++slot) {
+      counts[8 * part + slot] = static_cast<int32_t>((bytes >> (8 * slot)) & 0xFF);
+    }
+  }
+}
+
 // The first look at every slot of a block: its small bases shared with the
 // candidate and its exact loss on the larger ones, against bounds of the size
 // and of the smaller side of both the difference and the sum. Most slots end
@@ -190,6 +233,8 @@ template <int kUnused>
   const uint32_t stamp = scan.scanStamp;
   const bool anyLarge = c.anyLarge;
   const int32_t words = c.maskWords;
+  const int32_t differencePlanes = scan.differencePlanesUsed;
+  const int32_t sumPlanes = scan.sumPlanesUsed;
   const int32_t firstWord = block * (kBlock / 64);
   const int32_t lastWord = std::min(firstWord + kBlock / 64, kSlotWords);
   for (int32_t w = firstWord; w < lastWord; ++w) {
@@ -205,12 +250,19 @@ template <int kUnused>
     uint64_t offer = index.unusual.word[w] & allowed;
     const uint64_t plain = index.occupied.word[w] & ~index.unusual.word[w];
     uint64_t look = (scan.unsharedMayMatter ? plain : scan.reach.word[w]) & allowed;
+    int32_t difference[64];
+    int32_t sum[64];
+    if (differencePlanes > 0 && look != 0)
+      CountsOfWord(scan.differencePlanes, differencePlanes, w, difference);
+    if (sumPlanes > 0 && look != 0) CountsOfWord(scan.sumPlanes, sumPlanes, w, sum);
     while (look != 0) {
       const int32_t s = w * 64 + __builtin_ctzll(look);
       look &= look - 1;
       const SlotFilter& f = filters[s];
-      const LargeLoss large =
+      LargeLoss large =
           anyLarge && scan.loss[s].stamp == stamp ? scan.loss[s].loss : LargeLoss{0, 0};
+      if (differencePlanes > 0) large.inDifference += difference[s & 63];
+      if (sumPlanes > 0) large.inSum += sum[s & 63];
       const int64_t each = std::min<int64_t>(largest, f.largest);
       const int64_t bound =
           Shared(f.small, small, words) * each + std::max(large.inDifference, large.inSum);
@@ -258,20 +310,66 @@ void AddLargeLosses(int32_t base, int32_t x) {
   const size_t count = holders->size();
   // Lists of thousands of holders (bases shared across a store of related
   // identities) are walked in order while their slots lie anywhere.
-  constexpr size_t kAhead = 16;
   for (size_t i = 0; i < count; ++i) {
-    if (i + kAhead < count) __builtin_prefetch(&scan.loss[entries[i + kAhead].slot], 1);
     const BaseEntry& entry = entries[i];
     const int32_t s = entry.slot;
     AddSlot(scan.reach, s);
     StampedLoss& stamped = scan.loss[s];
-    const bool fresh = stamped.stamp != stamp;
+    // Masks, not branches: whether a holder was met before in this scan and
+    // the sign it holds the base with follow no pattern a predictor could learn.
+    // Both losses are added as one 64-bit word; neither half can carry into
+    // the other, since a loss stays below 2^31.
+    const uint64_t kept = -static_cast<uint64_t>(stamped.stamp == stamp);
     stamped.stamp = stamp;
-    const int32_t cancelled = std::min(magnitude, std::abs(entry.multiplicity));
-    const bool same = positive == (entry.multiplicity > 0);
-    stamped.loss.inDifference = (fresh ? 0 : stamped.loss.inDifference) + (same ? cancelled : 0);
-    stamped.loss.inSum = (fresh ? 0 : stamped.loss.inSum) + (same ? 0 : cancelled);
+    const uint32_t cancelled =
+        static_cast<uint32_t>(std::min(magnitude, std::abs(entry.multiplicity)));
+    const uint32_t same = -static_cast<uint32_t>(positive == (entry.multiplicity > 0));
+    const uint64_t added = (cancelled & same) | static_cast<uint64_t>(cancelled & ~same) << 32;
+    uint64_t losses;
+    std::memcpy(&losses, &stamped.loss, sizeof losses);
+    losses = (losses & kept) + added;
+    std::memcpy(&stamped.loss, &losses, sizeof losses);
   }
+}
+
+// Adds a slot set to the counts held in bit planes, 64 slots at a time. A
+// plane is taken into use when a count first needs it, so that the planes in
+// use follow the largest count, not the candidate's size.
+void AddToPlanes(SlotSet* planes, const SlotSet& holders, int32_t& used) {
+  for (int32_t w = 0; w < kSlotWords; ++w) {
+    uint64_t carry = holders.word[w];
+    for (int32_t p = 0; p < used; ++p) {
+      const uint64_t next = planes[p].word[w] & carry;
+      planes[p].word[w] ^= carry;
+      carry = next;
+    }
+    if (carry != 0 && used < kPlanes) {
+      planes[used] = SlotSet{};
+      planes[used].word[w] = carry;
+      ++used;
+    }
+  }
+}
+
+// Adds what each holder of a dense base loses with the candidate, the
+// smaller of the two multiplicities, as one count per level of multiplicity;
+// false when the base is not dense, or when a multiplicity is beyond the
+// levels on both sides, so that its list must be walked.
+bool AddDenseLosses(int32_t base, int32_t x) {
+  ScanState& scan = gScan;
+  const DenseHolders* holders = DenseHoldersOf(base);
+  const int32_t magnitude = std::abs(x);
+  if (holders == nullptr || (magnitude > kDenseLevels && holders->beyond > 0)) return false;
+  const int32_t levels = std::min(magnitude, kDenseLevels);
+  const int32_t same = x < 0 ? 1 : 0;
+  for (int32_t j = 0; j < levels; ++j) {
+    AddToPlanes(scan.differencePlanes, holders->atLeast[j][same], scan.differencePlanesUsed);
+    AddToPlanes(scan.sumPlanes, holders->atLeast[j][1 - same], scan.sumPlanesUsed);
+  }
+  for (int32_t w = 0; w < kSlotWords; ++w) {
+    scan.reach.word[w] |= holders->atLeast[0][0].word[w] | holders->atLeast[0][1].word[w];
+  }
+  return true;
 }
 
 }  // namespace
@@ -300,6 +398,8 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   }
   c.termCount = candidate.termCount;
   scan.reach = SlotSet{};
+  scan.differencePlanesUsed = 0;
+  scan.sumPlanesUsed = 0;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
@@ -319,7 +419,7 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
       for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
     } else {
       c.anyLarge = true;
-      AddLargeLosses(t.base, t.multiplicity);
+      if (!AddDenseLosses(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
     }
   }
   // No overflow: both terms are far inside 64 bits (below may be the largest

@@ -129,26 +129,53 @@ bool Matters(const CombinationCounts& c, int64_t below) {
          BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n));
 }
 
+// Two bases held by over a thousand records each, whose holders the store
+// also keeps as sets, with multiplicities on both sides of the levels those
+// sets count.
+std::vector<Term> PopularBases(std::mt19937& random) {
+  std::vector<Term> list;
+  for (const int32_t base : {4000, 300}) {
+    const int32_t magnitude = 1 + static_cast<int32_t>(random() % 6);
+    if (random() % 5 < 2 + (base == 300))
+      list.push_back({base, random() % 2 ? magnitude : -magnitude});
+  }
+  return list;
+}
+
 // The quick scan offers exactly the occupied slots whose exact counts matter,
 // and every slot it cannot count: candidates near stored records (many shared
-// bases) and far from them, bases that share bits, lowered tables, sizes to
-// beat from 1 up, and walks begun midway. A table changed during the scan
-// must not change what the slots are judged by.
+// bases) and far from them, bases that share bits, bases held by many
+// records (also after their holders dropped to a few hundred and grew
+// again), lowered tables, sizes to beat from 1 up, and walks begun midway. A
+// table changed during the scan must not change what the slots are judged by.
 TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
   std::mt19937 random(5);
   std::vector<SolutionRecord> stored;
   for (int32_t i = 0; i < 3000; ++i) {
-    SolutionRecord r =
-        AddRandom(random, {}, 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
+    SolutionRecord r = AddRandom(random, PopularBases(random),
+                                 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
     InsertRecord(r, nullptr, InsertQuiet);
     stored.push_back(r);
   }
   InsertUnusualRecords();
+  std::vector<SolutionRecord> removed;
   int64_t offered = 0;
   for (int32_t trial = 0; trial < 300; ++trial) {
     if (trial % 50 == 0) {
       ResetBestRight();
       if (trial > 0) LowerBestRight(1 + trial / 50, 2 + trial / 25);
+    }
+    if (trial == 100) {
+      for (int32_t slot = 0; slot < kStoreSlots && removed.size() < 1200; ++slot) {
+        const SolutionRecord& r = gStore.slots[slot];
+        if (r.termCount > 0 && HasBase({r.terms, r.terms + r.termCount}, 300)) {
+          removed.push_back(r);
+          RemoveRecord(&gStore.slots[slot]);
+        }
+      }
+    }
+    if (trial == 200) {
+      for (SolutionRecord& r : removed) InsertRecord(r, nullptr, InsertQuiet);
     }
     SolutionRecord candidate;
     if (trial % 2 == 0) {
@@ -157,7 +184,8 @@ TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
       std::vector<Term> list(near.terms, near.terms + near.termCount - random() % 2);
       candidate = AddRandom(random, list, 1 + static_cast<int32_t>(random() % 3), 3000);
     } else {
-      candidate = AddRandom(random, {}, 3 + static_cast<int32_t>(random() % 30), 3000);
+      candidate =
+          AddRandom(random, PopularBases(random), 3 + static_cast<int32_t>(random() % 30), 3000);
     }
     const int64_t size = int64_t{candidate.leftCount} + candidate.rightCount;
     const int64_t below = trial % 3 == 0 ? 1 + static_cast<int64_t>(random() % 40) : size;
