@@ -18,6 +18,11 @@ mpi=(mpirun --allow-run-as-root --oversubscribe)
 # of a sanitizer build would report as ours.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
+# Help tells how to start a job, then gives the plain program's help.
+help=$("$spread" --help)  # a failing start ends the script here
+[[ $help == "Usage: mpirun -np P quorvex-mpi"* && $help == *"$("$program" --help)" ]] ||
+  { echo "FAIL: quorvex-mpi --help"; exit 1; }
+
 work=$(mktemp -d /tmp/quorvex-mpi-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
