@@ -346,7 +346,9 @@ std::string DamageCheckpoint(Rng& rng, std::string bytes, int power) {
 }
 
 // A PARAMS.INI for a small search; sometimes a long, endless or heavy one
-// (large bases, blocks or weights), which only a stop ends.
+// (large bases, blocks or weights), which only a stop ends. At the normal
+// priority: at the lowest, a stop waits for the CPU that other work on the
+// machine leaves it, which a time bound cannot judge.
 std::string RandomParams(Rng& rng, int power) {
   const bool heavy = rng.Chance(0.1);
   const int64_t start = heavy ? rng.In(100, 10000) : rng.In(10, 60);
@@ -361,10 +363,16 @@ std::string RandomParams(Rng& rng, int power) {
                      "\nSAVE=" + std::to_string(rng.In(1, 3)) +
                      "\nNEMB=" + std::to_string(rng.In(0, 3)) +
                      "\nWEIGHT=" + value(rng.In(1, 8), 0.05, 2147483647) +
-                     "\nNEMBPASS=" + value(rng.In(1, 3), 0.05, 1000000) + "\nPRIORITY=1\n";
+                     "\nNEMBPASS=" + value(rng.In(1, 3), 0.05, 1000000) + "\nPRIORITY=10\n";
   if (rng.Chance(0.1)) text += "RESTART=" + std::to_string(rng.In(10, 60)) + "\n";
   if (rng.Chance(0.1)) text += "CURRENTITERATION=" + std::to_string(rng.In(0, 5)) + "\n";
   return text;
+}
+
+std::string Join(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) line += (line.empty() ? "" : " ") + word;
+  return line;
 }
 
 // ---- One case ----
@@ -479,10 +487,11 @@ void RunCase(uint64_t caseSeed) {
               first.stopped ? first.latency : first.seconds, failures.empty() ? "" : ": FAILED ",
               failures.empty() ? "" : failures.front().c_str());
   std::fflush(stdout);
-  if (failures.empty()) return;
-  ++gTotals.failed;
+  gTotals.failed += !failures.empty();
   for (const std::string& failure : failures) std::printf("  %s\n", failure.c_str());
   if (!gOneCase) return;
+  std::printf("---- first run: %s\n---- PARAMS.INI now:\n%s", Join(args).c_str(),
+              ReadFile(folder / "PARAMS.INI").c_str());
   for (const char* name : {"verify-before", "first", "next", "verify"}) {
     std::printf("---- %s run:\n%s\n", name, ReadFile(out / (std::string(name) + ".out")).c_str());
   }
