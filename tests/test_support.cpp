@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,6 +84,17 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream s;
   s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
+}
+
+std::string FolderSnapshot(const std::string& folder) {
+  std::string all;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    struct stat info;
+    stat(entry.path().c_str(), &info);
+    all += entry.path().string() + " " + std::to_string(info.st_mtim.tv_nsec) + " " +
+           ReadFile(entry.path().string()) + "\n";
+  }
+  return all;
 }
 
 std::string Int32Bytes(const std::vector<int32_t>& values) {

@@ -34,6 +34,8 @@ inline bool FileExists(const std::string& path) {
 inline bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
+// Every entry of the folder with its modification time and content.
+std::string FolderSnapshot(const std::string& folder);
 // The values as 32-bit little-endian integers, as the checkpoint holds them.
 std::string Int32Bytes(const std::vector<int32_t>& values);
 

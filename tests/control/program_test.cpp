@@ -69,7 +69,11 @@ TEST_F(Program, ASecondRunInTheSameFolderIsRefused) {
   WriteFile("PARAMS.INI", kParams);
   int held = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(Quorvex({}), Outcome(kBanner + "Another quorvex run is using this folder\n", 1));
+  // A merge writes the store as a search does.
+  for (const char* command : {"search", "merge"}) {
+    EXPECT_EQ(Quorvex({command, "a"}),
+              Outcome(kBanner + "Another quorvex run is using this folder\n", 1));
+  }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);  // PARAMS.INI alone
   EXPECT_EQ(ReadFile("PARAMS.INI"), kParams);
   EXPECT_EQ(Quorvex({"extract"}).second, 0);  // reading needs no lock
@@ -77,54 +81,47 @@ TEST_F(Program, ASecondRunInTheSameFolderIsRefused) {
   EXPECT_EQ(Quorvex({}).second, 0);
 }
 
-TEST_F(Program, ASignalStopsTheRunAtOnceAndSavesProgress) {
-  // Short iterations; and iterations whose reduction runs for many seconds
-  // without looking at anything, which must not hold the stop up.
-  for (const bool iterated : {true, false}) {
-    for (const char* threads : {"1", "2"}) {
-      SCOPED_TRACE(std::string(iterated ? "short iterations" : "long reductions") + ", workers " +
-                   threads);
-      std::filesystem::remove_all(folder_);
-      std::filesystem::create_directory(folder_);
-      std::filesystem::current_path(folder_);
-      WriteFile(
-          "PARAMS.INI",
-          std::string(iterated ? "power=3\nstart=30\nend=31\nblocksize=10\nworkterms=12\n"
-                               : "power=8\nstart=5000\nend=5001\nblocksize=40\nworkterms=200\n") +
-              "iterations=2000000000\nsave=0\n");
-      const pid_t pid = fork();
-      if (pid == 0) {
-        if (!std::freopen("console.out", "w", stdout) || !std::freopen("/dev/null", "r", stdin)) {
-          _exit(126);
-        }
-        dup2(STDOUT_FILENO, STDERR_FILENO);
-        alarm(60);
-        execl(QUORVEX_BINARY, QUORVEX_BINARY, "--seed", "1", "--threads", threads, nullptr);
-        _exit(127);
+// Stops among short iterations are program_fuzz's (and the counters they
+// save RunLoopTest's); here the iteration's reduction runs for many seconds
+// without looking at anything, which must not hold the stop up, and the
+// iteration cut short is not counted.
+TEST_F(Program, ASignalStopsALongReductionAtOnceAndSavesProgress) {
+  for (const char* threads : {"1", "2"}) {
+    SCOPED_TRACE(std::string("workers ") + threads);
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directory(folder_);
+    std::filesystem::current_path(folder_);
+    WriteFile("PARAMS.INI",
+              "power=8\nstart=5000\nend=5001\nblocksize=40\nworkterms=200\niterations=2000000000\n"
+              "save=0\n");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (!std::freopen("console.out", "w", stdout) || !std::freopen("/dev/null", "r", stdin)) {
+        _exit(126);
       }
-      ASSERT_GT(pid, 0);
-      // Wait until the loop runs (and, for short iterations, some have
-      // finished), then stop it twice in a row, as an impatient user would.
-      for (int i = 0;
-           i < 1000 && !Contains(ReadFile("console.out"), iterated ? "Average=" : "Max="); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      const auto sent = std::chrono::steady_clock::now();
-      kill(pid, SIGTERM);
-      kill(pid, SIGINT);
-      int status = 0;
-      waitpid(pid, &status, 0);
-      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - sent;
-      ASSERT_TRUE(WIFEXITED(status)) << ReadFile("console.out").substr(0, 2000);
-      EXPECT_EQ(WEXITSTATUS(status), 1);
-      // A second is the promise; the bound leaves room for a loaded machine.
-      EXPECT_LT(took.count(), 3.0);
-      const std::string saved = ReadFile("PARAMS.INI");
-      EXPECT_TRUE(Contains(saved, "\nCURRENTITERATION=")) << saved;
-      EXPECT_EQ(Contains(saved, "\nCURRENTITERATION=0\n"), !iterated) << saved;
-      EXPECT_TRUE(FileExists(iterated ? "DATA3.BIN" : "DATA8.BIN"));
+      dup2(STDOUT_FILENO, STDERR_FILENO);
+      alarm(60);
+      execl(QUORVEX_BINARY, QUORVEX_BINARY, "--seed", "1", "--threads", threads, nullptr);
+      _exit(127);
     }
+    ASSERT_GT(pid, 0);
+    // Once the loop runs, stop it twice in a row, as an impatient user would.
+    for (int i = 0; i < 1000 && !Contains(ReadFile("console.out"), "Max="); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - sent;
+    ASSERT_TRUE(WIFEXITED(status)) << ReadFile("console.out").substr(0, 2000);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // A second is the promise; the bound leaves room for a loaded machine.
+    EXPECT_LT(took.count(), 3.0);
+    EXPECT_TRUE(Contains(ReadFile("PARAMS.INI"), "\nCURRENTITERATION=0\n"));
+    EXPECT_TRUE(FileExists("DATA8.BIN"));
   }
 }
 
@@ -156,12 +153,9 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
   int32_t result = -1;
   CaptureOutput([&] { result = init(4); });
   EXPECT_EQ(result, 0);
-  const int32_t refused[][3] = {
-      {10001, 20, 0}, {-1, 20, 0}, {100, 1, 0}, {100, 20, 201}, {100, 20, -1}};
-  for (const auto& a : refused) {
-    EXPECT_NE(CaptureOutput([&] { result = iterate(4, a[0], a[1], a[2]); }), "");
-    EXPECT_EQ(result, 0) << a[0] << " " << a[1] << " " << a[2];
-  }
+  // Limits as for SearchIteration (SearchIterationTest.GuardsAndDegenerateIterations).
+  EXPECT_NE(CaptureOutput([&] { result = iterate(4, 100, 20, -1); }), "");
+  EXPECT_EQ(result, 0);
   CaptureOutput([&] { result = iterate(4, 60, 20, 0); });
   EXPECT_EQ(result, 1);
   EXPECT_TRUE(FileExists("DATA4.TXT"));  // a first iteration always improves the empty table
@@ -176,6 +170,91 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
   EXPECT_EQ(bases(5), bases(5));
   EXPECT_NE(bases(5), bases(6));
   dlclose(library);
+}
+
+// The lines a quiet run keeps of a full run's output: the banner, the load
+// lines, the Max= lines and the improvements (which the full run prints after
+// the sizes of an iteration, on their line), in their order.
+std::string KeptLines(const std::string& full) {
+  std::istringstream lines(full);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    if (line == "Quorvex beta 10" || line.rfind("Max=", 0) == 0 ||
+        (line.rfind("No ", 0) == 0 && line.size() > 8 && line.substr(line.size() - 5) == " file")) {
+      kept += line + "\n";
+      continue;
+    }
+    // An improvement ends its line with its suffix " (W,P)".
+    const size_t header = line.rfind(")(4,");
+    const size_t start = header == std::string::npos ? line.rfind("(4,", 0) : header + 1;
+    if (start != std::string::npos && line.back() == ')' &&
+        line.find('=', start) != std::string::npos && line.find(' ', start) != std::string::npos) {
+      kept += line.substr(start) + "\n";
+    }
+  }
+  return kept;
+}
+
+using Quiet = FolderTest;
+
+TEST_F(Quiet, ASeededRunKeepsWhatItFoundAndWhereItIs) {
+  const std::string params =
+      "POWER=4\nSTART=30\nEND=33\nBLOCKSIZE=10\nWORKTERMS=0\nITERATIONS=3\nNEMB=4\nWEIGHT=1\n";
+  std::string outputs[2], logs[2];
+  for (int quiet = 0; quiet < 2; ++quiet) {
+    const std::string folder = folder_ + (quiet == 1 ? "/quiet" : "/full");
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/PARAMS.INI", params);
+    std::vector<std::string> args = {"--seed", "4"};
+    if (quiet == 1) args.push_back("--quiet");
+    const Outcome r = RunProgram(folder, args);
+    ASSERT_EQ(r.second, 0) << r.first;
+    outputs[quiet] = r.first;
+    logs[quiet] = ReadFile(folder + "/DATA4.TXT");
+  }
+  // The same search, told in fewer lines; a short run has no status line yet.
+  EXPECT_EQ(logs[1], logs[0]);
+  EXPECT_FALSE(logs[0].empty());
+  EXPECT_EQ(outputs[1], KeptLines(outputs[0]));
+  EXPECT_LT(outputs[1].size() * 4, outputs[0].size());
+}
+
+const std::string kMergeParams =
+    "POWER=4\nSTART=20\nEND=22\nBLOCKSIZE=10\nWORKTERMS=0\nITERATIONS=3\nSAVE=1\n";
+
+// The line that begins with `start`, up to its line end ("" when none).
+std::string LineFrom(const std::string& output, const std::string& start) {
+  const size_t at = output.find(start);
+  return at == std::string::npos ? "" : output.substr(at, output.find('\n', at) - at);
+}
+
+TEST_F(Program, MergeTakesCheckedSolutionsOnceAndWritesNoOtherFolder) {
+  for (const char* name : {"a", "b", "d", "here"}) {
+    std::filesystem::create_directory(name);
+    if (name[0] != 'd') WriteFile(name + std::string("/PARAMS.INI"), kMergeParams);
+  }
+  ASSERT_EQ(RunProgram(folder_ + "/a", {"--seed", "1"}).second, 0);
+  ASSERT_EQ(RunProgram(folder_ + "/b", {"--seed", "2"}).second, 0);
+  // A folder whose log holds a false identity besides a copy of b's store.
+  std::filesystem::copy_file("b/DATA4.BIN", "d/DATA4.BIN");
+  WriteFile("d/DATA4.TXT", "(4,2,2) 7+1=6+5 (0,0)\n");
+  const std::string before = FolderSnapshot("a") + FolderSnapshot("b") + FolderSnapshot("d");
+
+  Outcome r = RunProgram(folder_ + "/here", {"merge", "../a", "../b", "../d"});
+  EXPECT_EQ(r.second, 1);  // the false identity
+  EXPECT_TRUE(Contains(r.first, "False identity in ../d/DATA4.TXT: (4,2,2) 7+1=6+5\n"));
+  const std::string fromA = LineFrom(r.first, "From ../a: ");
+  EXPECT_TRUE(Contains(fromA, " solutions, ") && !Contains(fromA, " 0 new")) << r.first;
+  // b's store again, so nothing of d is new but what was false.
+  const std::string fromD = LineFrom(r.first, "From ../d: ");
+  EXPECT_TRUE(Contains(fromD, " solutions, 0 new, 1 false, left out")) << r.first;
+  EXPECT_EQ(FolderSnapshot("a") + FolderSnapshot("b") + FolderSnapshot("d"), before);
+  EXPECT_EQ(RunProgram(folder_ + "/here", {"verify"}).second, 0);
+  // A second merge finds nothing new: every solution of a and b is in this folder's store.
+  r = RunProgram(folder_ + "/here", {"merge", "../a", "../b"});
+  EXPECT_EQ(r.second, 0);
+  EXPECT_TRUE(Contains(LineFrom(r.first, "Merged 2 folders: "), " solutions, 0 new, 0 false"))
+      << r.first;
 }
 
 // The README shows the help text as the program prints it.

@@ -13,7 +13,6 @@
 
 #include "control/keyboard.hpp"
 #include "control/parameters.hpp"
-#include "control/priority.hpp"
 #include "control/run_loop.hpp"
 #include "control/run_state.hpp"
 #include "store/solution_store.hpp"
@@ -56,16 +55,13 @@ void DrainFileEvents() {
 
 // The values of the space-separated `keys` in PARAMS.INI ("?" when absent).
 std::string Saved(const std::string& keys) {
-  std::string text = "\n";
+  std::string text = "\n";  // "\n" + ReadFile(...) trips GCC 12's -Wrestrict at -O3
   text += ReadFile("PARAMS.INI");
-  std::istringstream names(keys);
-  std::string values;
-  for (std::string key; names >> key;) {
-    const size_t at = text.find("\n" + key + "=");
+  std::string values, key;
+  for (std::istringstream names(keys); names >> key;) {
+    const size_t at = text.find("\n" + key + "="), from = at + key.size() + 2;
     values += values.empty() ? "" : " ";
-    values += at == std::string::npos
-                  ? "?"
-                  : text.substr(at + key.size() + 2, text.find('\n', at + 1) - at - key.size() - 2);
+    values += at == std::string::npos ? "?" : text.substr(from, text.find('\n', from) - from);
   }
   return values;
 }
@@ -113,14 +109,16 @@ class RunLoopTest : public FolderTest {
     return {output, status};
   }
 
-  // A fresh run of the loop, stopped during iteration `stopAfter` (-1: before
-  // it starts): "console lines | trace | START as saved | exit status".
-  std::string Schedule(const std::string& params, int stopAfter = 0) {
+  // A fresh run of the loop from START to END, stopped during iteration `stopAfter`
+  // (-1: before it starts): "console lines | trace | START as saved | exit status".
+  std::string Schedule(int start, int end, int iterations, const std::string& more = "",
+                       int stopAfter = 0) {
     TearDown();
     SetUp();
     gRecorder.stopAfter = stopAfter;
     if (stopAfter < 0) gRun.StopRequested = 1;
-    auto [output, status] = Run(params);
+    auto [output, status] = Run("START=" + std::to_string(start) + "\nEND=" + std::to_string(end) +
+                                "\nITERATIONS=" + std::to_string(iterations) + "\n" + more);
     std::replace(output.begin(), output.end(), '\n', ';');
     return output + " | " + gRecorder.trace + " | START=" + Saved("START") + " | " +
            std::to_string(status);
@@ -128,36 +126,30 @@ class RunLoopTest : public FolderTest {
 };
 
 TEST_F(RunLoopTest, Schedules) {
-  EXPECT_EQ(Schedule("START=10\nEND=10\nITERATIONS=2\n"), " | B | START=10 | 0");
-  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=2\n"),
-            "Max=10;Max=11; | I10 I10 P I11 I11 P B | START=12 | 0");
-  EXPECT_EQ(Schedule("START=12\nEND=10\nITERATIONS=1\n"),
-            "Max=12;Max=11; | I12 P I11 P B | START=10 | 0");
-  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nSAVE=1\n"),
-            "Max=10; | I10 P B I10 P B P B | START=11 | 0");
-  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=3\nSAVE=0\nCURRENTSAVE=5\n"),
+  EXPECT_EQ(Schedule(10, 10, 2), " | B | START=10 | 0");
+  EXPECT_EQ(Schedule(10, 12, 2), "Max=10;Max=11; | I10 I10 P I11 I11 P B | START=12 | 0");
+  EXPECT_EQ(Schedule(12, 10, 1), "Max=12;Max=11; | I12 P I11 P B | START=10 | 0");
+  EXPECT_EQ(Schedule(10, 11, 2, "SAVE=1\n"), "Max=10; | I10 P B I10 P B P B | START=11 | 0");
+  EXPECT_EQ(Schedule(10, 11, 3, "SAVE=0\nCURRENTSAVE=5\n"),
             "Max=10; | I10 I10 I10 P B | START=11 | 0");
   // The save period runs on across steps.
-  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=2\nSAVE=3\n"),
+  EXPECT_EQ(Schedule(10, 13, 2, "SAVE=3\n"),
             "Max=10;Max=11;Max=12; | I10 I10 P I11 P B I11 P I12 I12 P B P B | START=13 | 0");
   // A resumed step already done.
-  EXPECT_EQ(Schedule("START=10\nEND=11\nITERATIONS=2\nCURRENTITERATION=5\n"),
-            "Max=10; | P B | START=11 | 0");
-  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n"),
-            "Max=10;Max=11;Max=12; | P P P B | START=13 | 0");
-  EXPECT_EQ(Schedule("START=10\nEND=13\nITERATIONS=0\n", -1), "Max=10; | P B | START=10 | 1");
-  EXPECT_EQ(Schedule("START=10\nEND=12\nITERATIONS=5\n", 2),
-            "Max=10; | I10 I10 P B | START=10 | 1");
-  EXPECT_EQ(Schedule("START=8\nEND=10\nRESTART=5\nITERATIONS=1\n", 7),
+  EXPECT_EQ(Schedule(10, 11, 2, "CURRENTITERATION=5\n"), "Max=10; | P B | START=11 | 0");
+  EXPECT_EQ(Schedule(10, 13, 0), "Max=10;Max=11;Max=12; | P P P B | START=13 | 0");
+  EXPECT_EQ(Schedule(10, 13, 0, "", -1), "Max=10; | P B | START=10 | 1");
+  EXPECT_EQ(Schedule(10, 12, 5, "", 2), "Max=10; | I10 I10 P B | START=10 | 1");
+  EXPECT_EQ(Schedule(8, 10, 1, "RESTART=5\n", 7),
             "Max=8;Max=9;Max=5;Max=6;Max=7;Max=8;Max=9;Max=5; | "
             "I8 P I9 P I5 P I6 P I7 P I8 P I9 P P B | START=5 | 1");
   // Restarts that would walk nothing.
-  EXPECT_EQ(Schedule("START=10\nEND=11\nRESTART=11\nITERATIONS=1\n"),
-            "Max=10;Restart at 11 would search nothing: run ends; | I10 P P B | START=11 | 0");
-  EXPECT_EQ(Schedule("START=5\nEND=7\nRESTART=3\nITERATIONS=0\n"),
-            "Max=5;Max=6;Restart at 3 would search nothing: run ends; | P P P B | START=7 | 0");
-  EXPECT_EQ(Schedule("START=4\nEND=4\nRESTART=4\nITERATIONS=3\n"),
-            "Restart at 4 would search nothing: run ends; | P B | START=4 | 0");
+  const std::string nothing = " would search nothing: run ends; | ";
+  EXPECT_EQ(Schedule(10, 11, 1, "RESTART=11\n"),
+            "Max=10;Restart at 11" + nothing + "I10 P P B | START=11 | 0");
+  EXPECT_EQ(Schedule(5, 7, 0, "RESTART=3\n"),
+            "Max=5;Max=6;Restart at 3" + nothing + "P P P B | START=7 | 0");
+  EXPECT_EQ(Schedule(4, 4, 3, "RESTART=4\n"), "Restart at 4" + nothing + "P B | START=4 | 0");
 }
 
 TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
@@ -176,17 +168,6 @@ TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // A SAVE point holds CURRENTNEMB before it advances; the NEMB point holds 0.
   EXPECT_EQ(gRecorder.snapshots, "? ? ?, 1 0 0, 2 0 1, 3 0 0, ");
   EXPECT_EQ(Saved("CURRENTNEMB CURRENTSAVE"), "1 0");
-}
-
-TEST(Priority, LevelsClassesAndNiceValues) {
-  // PRIORITY -1..12 -> level and idle class.
-  const int32_t levels[] = {10, 10, 1, 2, 3, 4, 5, 6, 6, 7, 8, 9, 10, 10};
-  for (int32_t priority = -1; priority <= 12; ++priority) {
-    EXPECT_EQ(PriorityLevel(priority), levels[priority + 1]) << priority;
-    EXPECT_EQ(PriorityIsIdleClass(priority), priority >= 2 && priority <= 6) << priority;
-  }
-  const int32_t nice[] = {19, 17, 15, 13, 11, 8, 6, 4, 2, 0};
-  for (int32_t level = 1; level <= 10; ++level) EXPECT_EQ(NiceForLevel(level), nice[level - 1]);
 }
 
 // The terminal's mode on standard input: "cooked" (canonical, echo) or "raw".

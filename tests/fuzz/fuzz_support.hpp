@@ -1,11 +1,10 @@
 #pragma once
 
-// Shared by the fuzz targets. The loaders read fixed file names in the current
-// folder, so every target works in a private folder of its own, emptied before
-// each input. The engine ends the process on a refused file, so a target first
-// asks the reporting reader (Read*) whether the loader would refuse the input
-// and loads only what it accepts: a clean refusal is an ordinary outcome, and
-// only a crash, a sanitizer report or a broken property (Require) is a finding.
+// Shared by the fuzz targets, each working in a private folder emptied before
+// each input (the loaders read fixed names in the current folder). The engine
+// ends the process on a refused file, so a target asks the reporting reader
+// (Read*) first and loads only what it accepts: a clean refusal is an ordinary
+// outcome; a crash, a sanitizer report or a broken property (Require) is a finding.
 
 #include <unistd.h>
 
@@ -36,9 +35,8 @@ inline void Require(bool holds, const char* property) {
   std::abort();
 }
 
-// Once per process: a fresh folder (under $TMPDIR, else /dev/shm, where the
-// checkpoint's fsync costs nothing), removed at exit, and the engine's output
-// to /dev/null.
+// Once per process: a fresh folder, removed at exit (under $TMPDIR, else
+// /dev/shm, where the checkpoint's fsync costs nothing); output to /dev/null.
 inline void EnterPrivateFolder() {
   static std::string folder;
   const char* tmp = std::getenv("TMPDIR");
@@ -55,8 +53,7 @@ inline void EnterPrivateFolder() {
   });
 }
 
-// Before each input: the input as the only file, every global as a new
-// process has it.
+// Before each input: the input as the only file, the globals as in a new process.
 inline void StartWith(const std::string& name, const uint8_t* data, size_t size) {
   for (const auto& entry : std::filesystem::directory_iterator(".")) {
     std::filesystem::remove_all(entry.path());
@@ -88,9 +85,9 @@ __attribute__((no_sanitize("coverage"))) inline int32_t UsedSlots() {
   return used;
 }
 
-// What every loader must leave in the store, whatever the file held: a
-// consistent list, and records in canonical form that the notation writes and
-// reads back unchanged. Returns the records' sorted Terms, sorted.
+// What every loader must leave in the store, whatever the file held: a consistent
+// list of canonical records that the notation writes and reads back unchanged.
+// Returns the records' sorted Terms, sorted.
 inline std::vector<TermList> CheckStore(int32_t power) {
   Require(UsedSlots() == gStore.count, "count and slots agree");
   std::vector<TermList> records, ordered;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "report/iteration_rate.hpp"
 #include "test_support.hpp"
@@ -21,12 +22,8 @@ std::string Rate(int32_t iteration, int32_t save, int32_t nemb, std::optional<do
                  std::optional<double> stats, int32_t savePeriod = 10, int32_t nembPeriod = 50,
                  int32_t weight = 8) {
   Parameters p = DefaultParameters();
-  p.CURRENTITERATION = iteration;
-  p.CURRENTSAVE = save;
-  p.CURRENTNEMB = nemb;
-  p.SAVE = savePeriod;
-  p.NEMB = nembPeriod;
-  p.WEIGHT = weight;
+  std::tie(p.CURRENTITERATION, p.CURRENTSAVE, p.CURRENTNEMB, p.SAVE, p.NEMB, p.WEIGHT) =
+      std::tuple(iteration, save, nemb, savePeriod, nembPeriod, weight);
   const auto rate = EstimateIterationRate(p, RunFileTimes{10000, checkpoint, stats});
   if (!rate) return "none";
   return std::to_string(rate->iterations) + " from " + std::to_string(rate->from).substr(0, 4) +
@@ -55,20 +52,7 @@ TEST(IterationRate, CountersAndFileTimesThatAgree) {
   EXPECT_EQ(Rate(0, 0, 20, 8000, 8200, 0, 50, 0), "none");
 }
 
-class Reports : public FolderTest {
- protected:
-  // Names, contents and modification times of everything in the folder.
-  std::string Snapshot() {
-    std::string all;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-      struct stat info;
-      stat(entry.path().c_str(), &info);
-      all += entry.path().string() + " " + std::to_string(info.st_mtim.tv_nsec) + " " +
-             ReadFile(entry.path().string()) + "\n";
-    }
-    return all;
-  }
-};
+using Reports = FolderTest;
 
 const std::string kParams =
     "POWER=4\nSTART=10\nEND=30\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=100\n";
@@ -77,7 +61,7 @@ TEST_F(Reports, BestTableAndItsPicture) {
   WriteFile("PARAMS.INI", kParams);
   WriteFile("DATABASE.TXT", "(4,2,2) 158+59=134+133\n");
   WriteFile("DATA4.TXT", "(4,1,4) 300=200+100+50+40 (0,0)\n");
-  const std::string before = Snapshot();
+  const std::string before = FolderSnapshot(".");
   EXPECT_EQ(RunProgram(".", {"best"}),
             Outcome("No DATA4.BIN file\n"
                     "Best sizes for k=4 from DATABASE.TXT, DATA4.TXT and DATA4.BIN\n"
@@ -85,7 +69,7 @@ TEST_F(Reports, BestTableAndItsPicture) {
                     "1  4    5  search        (4,1,4) 300=200+100+50+40\n"
                     "2  2    4  DATABASE.TXT  (4,2,2) 158+59=134+133\n",
                     0));
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(FolderSnapshot("."), before);
 
   EXPECT_EQ(RunProgram(".", {"best", "--svg", "best.svg"}),
             Outcome("No DATA4.BIN file\nWrote best.svg: best sizes of 2 left counts for k=4\n", 0));
@@ -112,7 +96,7 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
   WriteFile("DATABASE.TXT", "(4,1,1) 3=2\n" + std::string(8000, '/') + "\n(4,1,0) 1=\n");
   WriteFile("DATA4.TXT", "(4,2,2) 9+8=7+6 (0,0)\n(4, 2,2) 5+4=3+2\n(4,2,1) 5+4=3\n");
   WriteFile("DATA4.BIN", Int32Bytes({3, 2, 9, 1, 5, -2, 3, 7}));
-  const std::string before = Snapshot();
+  const std::string before = FolderSnapshot(".");
   const Outcome r = RunProgram(".", {"best"});
   EXPECT_EQ(r.second, 1);
   for (const char* line : {"DATABASE.TXT, line 2: longer than 7999 characters. The rest of "
@@ -125,7 +109,7 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
     EXPECT_TRUE(Contains(r.first, line)) << line << "\nin:\n" << r.first;
   }
   EXPECT_EQ(RunProgram(".", {"status"}).second, 1);
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(FolderSnapshot("."), before);
   WriteFile("PARAMS.INI", kParams + "COLOUR=3\n");
   EXPECT_EQ(RunProgram(".", {"status"}),
             Outcome("Cannot read PARAMS.INI, line 7: Bad parameter\n", 1));
@@ -142,7 +126,7 @@ TEST_F(Reports, StatusOfAStoppedAndARunningSearch) {
   const timespec later[2] = {{0, UTIME_OMIT}, {1700001800, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, "DATA4.BIN", times, 0), 0);
   ASSERT_EQ(utimensat(AT_FDCWD, "PARAMS.INI", later, 0), 0);
-  const std::string before = Snapshot();
+  const std::string before = FolderSnapshot(".");
   Outcome r = RunProgram(".", {"status"});
   EXPECT_EQ(r.second, 0);
   for (const char* line : {
@@ -162,7 +146,7 @@ TEST_F(Reports, StatusOfAStoppedAndARunningSearch) {
   EXPECT_TRUE(Contains(r.first, "Search: running (a search holds this folder)\n")) << r.first;
   EXPECT_TRUE(Contains(r.first, "Speed: 10 iterations per hour (")) << r.first;
   close(held);
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(FolderSnapshot("."), before);
 }
 
 }  // namespace
