@@ -40,13 +40,11 @@ constexpr double kReadOnly = 20.0;  // seconds a listing or a verification may t
 struct Rng {
   std::mt19937_64 engine;
   uint64_t Below(uint64_t n) { return n == 0 ? 0 : engine() % n; }
-  int64_t In(int64_t low, int64_t high) {
-    return low + static_cast<int64_t>(Below(high - low + 1));
-  }
+  int64_t In(int64_t lo, int64_t hi) { return lo + static_cast<int64_t>(Below(hi - lo + 1)); }
   bool Chance(double p) { return static_cast<double>(engine() >> 11) * 0x1p-53 < p; }
   template <class T>
-  const T& Pick(const std::vector<T>& items) {
-    return items[Below(items.size())];
+  const T& Pick(const std::vector<T>& v) {
+    return v[Below(v.size())];
   }
 };
 
@@ -147,14 +145,6 @@ std::string Refusal(const std::string& output) {
     if (at != std::string::npos) return output.substr(at + 1, output.find('\n', at + 1) - at - 1);
   }
   return "";
-}
-// A folder in the place of a file the run writes ends it the first time it
-// writes that file, which may be after the load.
-bool CannotWrite(const std::string& output) {
-  return Refusal(output).find("Cannot write ") != std::string::npos;
-}
-bool Loaded(const std::string& output) {
-  return Has(output, ".BIN loaded\n") || Has(output, ".BIN file\n");
 }
 
 // ---- Valid folders, made by short seeded runs ----
@@ -321,8 +311,7 @@ void Check(const std::string& name, const Run& run, const fs::path& folder,
     failures.push_back(name + ": still running " + std::to_string(kSlack) + " s after the stop");
   if (run.signal != 0 && !run.hung) failures.push_back(name + ": died by " + strsignal(run.signal));
   if (run.status > 1) failures.push_back(name + ": exit status " + std::to_string(run.status));
-  // Status 1 without a stop needs the program's refusal, or a verification's count of false
-  // solutions.
+  // Status 1 needs a stop, the program's refusal, or false solutions counted.
   if (run.status == 1 && !run.stopped && Refusal(run.output).empty() &&
       (!Has(run.output, " false\n") || Has(run.output, ", 0 false\n")))
     failures.push_back(name + ": status 1 with no message");
@@ -330,9 +319,8 @@ void Check(const std::string& name, const Run& run, const fs::path& folder,
     if (entry.path().extension() == ".tmp")
       failures.push_back(name + ": left " + entry.path().filename().string());
   }
-  for (const char* report : {"ERROR: AddressSanitizer", "runtime error: "}) {
-    if (Has(run.output, report)) failures.push_back(name + ": " + report);
-  }
+  if (Has(run.output, "ERROR: AddressSanitizer") || Has(run.output, "runtime error: "))
+    failures.push_back(name + ": a sanitizer report");
 }
 
 void RunCase(uint64_t caseSeed) {
@@ -373,10 +361,13 @@ void RunCase(uint64_t caseSeed) {
   if (rng.Chance(0.2)) args.insert(args.end(), {"--threads", "2"});
   const Run first = RunProgram(folder, args, signal, stopAt, out / "first.out");
   Check("first run", first, folder, failures);
-  const bool ran = !first.hung && first.signal == 0 && Loaded(first.output);
+  const bool ran = !first.hung && first.signal == 0 &&
+                   (Has(first.output, ".BIN loaded\n") || Has(first.output, ".BIN file\n"));
   const bool accepted =
       ran && Refusal(first.output).empty() && (first.status == 0 || first.stopped);
-  if (ran && !Refusal(first.output).empty() && !CannotWrite(first.output))
+  // A folder in the place of a file the run writes ends it when it first
+  // writes that file, which may be after the load.
+  if (ran && !Refusal(first.output).empty() && !Has(Refusal(first.output), "Cannot write "))
     failures.push_back("first run: refused the folder after loading it");
   if (accepted && first.stopped && first.status == 1) {
     const bool samePower = Has(ReadFile(folder / "PARAMS.INI"), "POWER=" + k + "\n");
@@ -393,7 +384,7 @@ void RunCase(uint64_t caseSeed) {
   const Run next = RunProgram(folder, listing ? std::vector<std::string>{"extract"} : args, SIGTERM,
                               listing ? kReadOnly : 0.5, out / "next.out");
   Check("next start", next, folder, failures, listing);
-  if (accepted && !Refusal(next.output).empty() && !CannotWrite(next.output))
+  if (accepted && !Refusal(next.output).empty() && !Has(Refusal(next.output), "Cannot write "))
     failures.push_back("next start: refused a folder the first run accepted and saved");
   // Damage that the first run did not meet in its input can only come from what it wrote.
   for (const char* damage : {"Corrupted bin file", "Skipping the torn"}) {
@@ -429,16 +420,15 @@ void RunCase(uint64_t caseSeed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  gOneCase = argc >= 4 && std::strcmp(argv[2], "--case") == 0;
-  if (argc < 4 || argc > 5) {
-    std::fprintf(stderr,
-                 "Usage: program_fuzz PROGRAM CASES SEED [BOUND] | PROGRAM --case C [BOUND]\n");
+  char pattern[] = "/tmp/quorvex-program-fuzz-XXXXXX";
+  if (argc < 4 || argc > 5 || mkdtemp(pattern) == nullptr) {
+    std::fputs("Usage: program_fuzz PROGRAM CASES SEED [BOUND] | PROGRAM --case C [BOUND]\n",
+               stderr);
     return 2;
   }
+  gOneCase = std::strcmp(argv[2], "--case") == 0;
   gProgram = fs::absolute(argv[1]);
-  if (argc == 5) gBound = std::atof(argv[4]);
-  char pattern[] = "/tmp/quorvex-program-fuzz-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 2;
+  gBound = argc == 5 ? std::atof(argv[4]) : gBound;
   gWork = pattern;
   const Clock::time_point start = Clock::now();
   MakeValidFolders();

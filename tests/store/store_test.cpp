@@ -100,20 +100,7 @@ TEST(BestRight, LoweringsAndTheRecomputesThatFollow) {
   gBest.BestRightTable[4] = 6;
   RecomputeBestRight();
   EXPECT_EQ(TableText(), "1000000 1000000 8 9 6 7 8 9 2 1 0... | 10");
-}
-
-TEST(BestRight, ImprovesAndNote) {
-  ResetBestRight();
-  const std::tuple<int32_t, int32_t, bool> initial[] = {
-      {0, 1, false}, {10000, 1, false}, {-1, 1, false}, {1, 1000000, false}, {9999, 999999, true}};
-  for (const auto& [m, n, improves] : initial) EXPECT_EQ(BestRightImproves(m, n), improves);
-  LowerBestRight(1, 4);
-  const std::tuple<int32_t, int32_t, bool> lowered[] = {
-      {1, 4, false}, {1, 3, true}, {2, 5, false}, {2, 4, true}};
-  for (const auto& [m, n, improves] : lowered) EXPECT_EQ(BestRightImproves(m, n), improves);
-  gBest.NoteBound = 3;
-  EXPECT_DOUBLE_EQ(RecordNote(3, 4), 3.0 / 7.0);
-  EXPECT_DOUBLE_EQ(RecordNote(INT32_MAX, INT32_MAX), 3.0 / 4294967294.0);  // no wrap
+  EXPECT_DOUBLE_EQ(RecordNote(INT32_MAX, INT32_MAX), 10.0 / 4294967294.0);  // no wrap
 }
 
 // A distinct record per index, m = 1, n = right; its first base is index + 100.
