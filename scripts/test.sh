@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: style, the release build's tests (with a
-# short whole-program fuzz), the program under valgrind, the same tests under the address and
-# undefined-behaviour sanitizers, and a short run of the fuzz targets
-# (scripts/fuzz.sh and scripts/fuzz-program.sh run them long).
+# short whole-program fuzz), the program under valgrind, the same tests under
+# the address and undefined-behaviour sanitizers, and a short run of the fuzz
+# targets (scripts/fuzz.sh and scripts/fuzz-program.sh run them long).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -308,8 +308,6 @@ void AddLargeLosses(int32_t base, int32_t x) {
   const bool positive = x > 0;
   const BaseEntry* entries = holders->data();
   const size_t count = holders->size();
-  // Lists of thousands of holders (bases shared across a store of related
-  // identities) are walked in order while their slots lie anywhere.
   for (size_t i = 0; i < count; ++i) {
     const BaseEntry& entry = entries[i];
     const int32_t s = entry.slot;
