@@ -53,7 +53,8 @@ constexpr Key kKeys[] = {
     {"WEIGHT", &Parameters::WEIGHT, 8, false, 13, kAny,
      "first cross-reduction weight, then halved"},
     {"PRIORITY", &Parameters::PRIORITY, 1, false, 14, kAny,
-     "1 (lowest) to 10 (normal); 2-6: only when idle"},
+     "1: nice 19 (lowest); 2-6: only while the CPU is idle;\n"
+     "                   7-10: nice 8, 6, 4, 2; other: unchanged; never raised"},
 };
 constexpr int32_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
 

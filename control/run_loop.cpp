@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 
@@ -82,10 +83,12 @@ bool RunStep(WorkerPool& pool) {
   while (p.CURRENTITERATION < p.ITERATIONS) {
     if (StopNow()) return false;
     // Up to the next save or cross-reduction point, so that both come exactly
-    // where they would after one iteration at a time.
-    const int64_t batch =
-        std::min({static_cast<int64_t>(p.ITERATIONS) - p.CURRENTITERATION,
-                  IterationsUntil(p.CURRENTSAVE, p.SAVE), IterationsUntil(p.CURRENTNEMB, p.NEMB)});
+    // where they would after one iteration at a time. Counters wrapped to the
+    // bottom of the 32-bit range leave more than 2^31 iterations to go; the
+    // workers take them a 32-bit batch at a time.
+    const int64_t batch = std::min({static_cast<int64_t>(p.ITERATIONS) - p.CURRENTITERATION,
+                                    IterationsUntil(p.CURRENTSAVE, p.SAVE),
+                                    IterationsUntil(p.CURRENTNEMB, p.NEMB), int64_t{INT32_MAX}});
     const int32_t finished = pool.RunIterations(
         IterationArgs{p.POWER, p.START, p.BLOCKSIZE, p.WORKTERMS}, static_cast<int32_t>(batch));
     for (int32_t i = 0; i < finished; ++i) {

@@ -25,9 +25,10 @@ bool ReadRecord(const std::vector<int32_t>& message, size_t& at, SolutionRecord&
   record.prev = nullptr;
   record.signature = 0;
   record.termCount = terms;
+  if (!SidesFit(CountSides(record.terms, terms))) return false;
   // Records travel oriented (stored ones canonical), so this only counts.
   OrientRecord(record);
-  return int64_t{record.leftCount} + record.rightCount <= kMaxPowers;
+  return true;
 }
 
 }  // namespace quorvex

@@ -9,6 +9,7 @@
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
+#include "search/combination_walk.hpp"
 #include "search/random.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
@@ -20,11 +21,12 @@ CrossReductionState gCross;
 
 namespace {
 
-// m * w + n in double with the weight as the single-precision value it was
-// converted to once per weight.
-double ScoreValue(const SolutionRecord& record, float weight) {
-  return static_cast<double>(record.leftCount) * static_cast<double>(weight) +
-         static_cast<double>(record.rightCount);
+// m * w + n, exactly, with the weight as the single-precision value it was
+// converted to once per weight. Scores are compared exactly too: below 2^24
+// that is what a single-precision score gives, and above it rounding would
+// let a record step back and forth between two forms for ever.
+int64_t ScoreValue(const SolutionRecord& record, int64_t weight) {
+  return int64_t{record.leftCount} * weight + record.rightCount;
 }
 
 void DrawSlotPermutation() {
@@ -63,11 +65,12 @@ int32_t FirstPartnerFrom(int32_t from, int32_t count) {
 
 // Tries `combined` (already built in scratch) as the new working copy: true
 // when its score is strictly below the current one, which it then replaces.
-bool AcceptIfBetter(SolutionRecord& scratch, SolutionRecord& working, float weight, float& score) {
+bool AcceptIfBetter(SolutionRecord& scratch, SolutionRecord& working, int64_t weight,
+                    int64_t& score) {
   EvaluateCandidate(scratch);
-  double value = ScoreValue(scratch, weight);
-  if (!(value < static_cast<double>(score))) return false;
-  score = static_cast<float>(value);
+  const int64_t value = ScoreValue(scratch, weight);
+  if (value >= score) return false;
+  score = value;
   working = scratch;
   return true;
 }
@@ -76,7 +79,7 @@ enum class PartnerOutcome { Next, Changed };
 
 // The working copy against one partner with both merges written out.
 PartnerOutcome ImproveAgainstPartner(SolutionRecord& working, const SolutionRecord& partner,
-                                     SolutionRecord& scratch, float weight, float& score) {
+                                     SolutionRecord& scratch, int64_t weight, int64_t& score) {
   int32_t difference = CombineTerms(working, partner, -1, scratch);
   if (difference == 0) return PartnerOutcome::Next;  // equal to the partner: nothing to gain
   if (difference < kMaxTerms && AcceptIfBetter(scratch, working, weight, score)) {
@@ -91,7 +94,8 @@ PartnerOutcome ImproveAgainstPartner(SolutionRecord& working, const SolutionReco
 // The same decisions from the counts alone: a combination is written out only
 // when it would be logged or taken, the only times its Terms are seen.
 PartnerOutcome ImproveAgainstCountedPartner(SolutionRecord& working, int32_t slot,
-                                            SolutionRecord& scratch, float weight, float& score) {
+                                            SolutionRecord& scratch, int64_t weight,
+                                            int64_t& score) {
   const SolutionRecord& partner = gStore.slots[slot];
   for (int32_t sign : {-1, +1}) {
     CombinationCounts counts = CountCombination(slot, sign);
@@ -101,9 +105,7 @@ PartnerOutcome ImproveAgainstCountedPartner(SolutionRecord& working, int32_t slo
     }
     const int64_t m = std::min(counts.positive, counts.negative);
     const int64_t n = std::max(counts.positive, counts.negative);
-    const double value =
-        static_cast<double>(m) * static_cast<double>(weight) + static_cast<double>(n);
-    const bool better = value < static_cast<double>(score);
+    const bool better = m * weight + n < score;
     if (!better && !BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n))) continue;
     CombineTerms(working, partner, sign, scratch);
     if (AcceptIfBetter(scratch, working, weight, score)) return PartnerOutcome::Changed;
@@ -114,13 +116,9 @@ PartnerOutcome ImproveAgainstCountedPartner(SolutionRecord& working, int32_t slo
 // Partners that may matter: with a positive weight a score is at least m + n,
 // so only combinations with fewer powers than the score, or that would be
 // logged, can have an effect. Other weights look at every partner.
-void ScanForImprovement(const SolutionRecord& working, float weight, float score) {
+void ScanForImprovement(const SolutionRecord& working, int64_t weight, int64_t score) {
   int64_t below = std::numeric_limits<int64_t>::max();
-  if (weight > 0) {
-    const double limit = std::floor(static_cast<double>(score)) + 1;
-    below = limit < 4e18 ? static_cast<int64_t>(limit) : below;
-    below = std::max<int64_t>(below, 1);
-  }
+  if (weight > 0) below = std::max<int64_t>(score, 1);
   BeginScan(working, below, 0);
 }
 
@@ -128,7 +126,7 @@ enum class RecordOutcome { Unchanged, Improved, Stopped };
 
 // Improves the working copy against every other stored record until a whole
 // sweep brings nothing.
-RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight, float& score) {
+RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, int64_t weight, int64_t& score) {
   SolutionRecord scratch;
   bool recordImproved = false;
   bool sweepImproved = true;
@@ -150,6 +148,11 @@ RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, float weight,
         if (outcome == PartnerOutcome::Next) break;
         sweepImproved = recordImproved = changed = true;
         EndScan();
+        // The further steps with this partner, all at once.
+        const int64_t walked =
+            WalkRecord(working, gStore.slots[f], WalkMeasure::Score, weight, scratch);
+        if (walked < 0) return RecordOutcome::Stopped;
+        if (walked > 0) score = ScoreValue(working, weight);
         ScanForImprovement(working, weight, score);
       }
       if (changed) {
@@ -208,7 +211,7 @@ void CrossReduceAtWeight(int32_t w, int32_t passes) {
   gRun.CurrentWeight = w;
   DrawSlotPermutation();
   gRun.PassCounter = 0;
-  const float weight = static_cast<float>(w);
+  const int64_t weight = static_cast<int64_t>(static_cast<float>(w));
   for (;;) {
     bool passImproved = false;
     int32_t visited = 0;
@@ -223,7 +226,7 @@ void CrossReduceAtWeight(int32_t w, int32_t passes) {
       }
       if (StopNow()) return;
       SolutionRecord working = slot;
-      float score = static_cast<float>(ScoreValue(working, weight));
+      int64_t score = ScoreValue(working, weight);
       const RecordOutcome outcome = ImproveRecord(e, working, weight, score);
       // A record left half-improved by a stop keeps its stored form.
       if (outcome == RecordOutcome::Stopped) return;

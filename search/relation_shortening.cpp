@@ -10,6 +10,7 @@
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
+#include "search/combination_walk.hpp"
 #include "search/search_iteration.hpp"
 #include "search/shorten_against_store.hpp"
 #include "store/best_right_table.hpp"
@@ -95,6 +96,9 @@ int64_t QuickMeasure(const int32_t* work, const int32_t* partner, int32_t n, Mea
 int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t rows) {
   int32_t* work = gHarvest.WorkRow;
   int32_t trial[kMaxTerms];
+  WalkLine line;
+  const WalkMeasure walkMeasure =
+      measure == Measure::Total ? WalkMeasure::Total : WalkMeasure::SmallerSide;
   int64_t largest[kRelationRows];
   for (int32_t u = 0; u < relationCount; ++u) {
     largest[u] = LargestMagnitude(gSearch.RelationTable[u], n);
@@ -124,10 +128,20 @@ int32_t ShortenPass(int32_t relationCount, int32_t n, Measure measure, int32_t r
               if (m <= 0 || m >= best) break;
             }
             std::memcpy(work, trial, sizeof(int32_t) * n);
-            workLargest = LargestMagnitude(work, n);
             best = m;
             changed = true;
             improving = true;
+            // The further steps with this partner, all at once.
+            if (WalksTaken()) {
+              LineOfRows(work, partner, sign, n, line);
+              const WalkEnd end = Walk(line, walkMeasure, 0, {});
+              if (end.stopped) return -1;
+              if (end.steps > 0) {
+                RowAt(line, end.steps, work);
+                best = RowMeasure(work, n, measure);
+              }
+            }
+            workLargest = LargestMagnitude(work, n);
           }
         }
       }

@@ -50,8 +50,8 @@ bool FitsInt32(const NTL::ZZ& value) {
 }
 
 // Copies the relation rows of the reduced lattice into RelationTable. A row
-// with more than kMaxPowers powers (a coefficient beyond 32 bits among them)
-// could never become a storable solution, so it is dropped and counted instead.
+// with a coefficient beyond 32 bits, or a side of 2^31 powers or more, does
+// not fit the table or a record's counts, so it is dropped and counted instead.
 int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped) {
   int32_t relations = 0;
   dropped = 0;
@@ -59,22 +59,20 @@ int32_t ExtractRelations(const NTL::mat_ZZ& lattice, int32_t n, int32_t& dropped
     const NTL::vec_ZZ& row = lattice[j];
     if (NTL::sign(row[n]) != 0) continue;
     bool fits = true;
-    int64_t positive = 0;
-    int64_t negative = 0;
+    SideCounts sides{0, 0};
     for (int32_t col = 0; col < n && fits; ++col) {
       if (!FitsInt32(row[col])) {
         fits = false;
         break;
       }
-      int64_t v = NTL::to_long(row[col]);
+      const int64_t v = NTL::to_long(row[col]);
       if (v > 0) {
-        positive += v;
+        sides.positive += v;
       } else {
-        negative -= v;
+        sides.negative -= v;
       }
-      if (positive + negative > kMaxPowers) fits = false;
     }
-    if (!fits) {
+    if (!fits || !SidesFit(sides)) {
       ++dropped;
       continue;
     }
@@ -217,7 +215,7 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
     if (!harvested) return false;
   }
   if (dropped > 0) {
-    PrintDetail("Dropped %d relations with more than %d powers\n", dropped, kMaxPowers);
+    PrintDetail("Dropped %d relations beyond 32-bit counts\n", dropped);
   }
   gSearchTiming.totalSeconds += SecondsSince(start);
   ++gSearchTiming.iterations;

@@ -6,14 +6,13 @@
 namespace quorvex {
 
 // What one search iteration can hold: its fixed tables are sized by MaxBase
-// and WorkTerms, the reduction needs blocks of 2 or more, and beyond a power
-// of 100 the lattice's numbers (MaxBase^k) grow too long to reduce in any
-// reasonable time or memory.
+// and WorkTerms, and the reduction needs blocks of 2 or more. Any power k from
+// 0 on runs (a large one only makes the lattice's numbers, MaxBase^k, long).
 struct Limits {
   int32_t least;
   int32_t most;
 };
-constexpr Limits kPowerLimits{0, 100};
+constexpr Limits kPowerLimits{0, INT32_MAX};
 constexpr Limits kMaxBaseLimits{0, 10000};
 constexpr Limits kBlockSizeLimits{2, INT32_MAX};
 constexpr Limits kWorkTermsLimits{0, 200};  // 0: the automatic choice

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "control/run_state.hpp"
+#include "search/combination_walk.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
 #include "store/store_scan.hpp"
@@ -81,6 +82,8 @@ bool ShortenAgainstStore(SolutionRecord& candidate) {
                               : AgainstMerged(candidate, gStore.slots[s], scratch);
       if (outcome == SlotOutcome::Changed) {
         EndScan();
+        // The further steps with this record, all at once.
+        if (WalkRecord(candidate, gStore.slots[s], WalkMeasure::Size, 0, scratch) < 0) return false;
         ScanFrom(candidate, s + 1);
       }
     } while (outcome == SlotOutcome::Changed);

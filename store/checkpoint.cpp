@@ -20,8 +20,6 @@ CheckpointState gCheckpoint;
 
 namespace {
 
-constexpr int32_t kSmallestInt32 = -2147483647 - 1;
-
 void AppendInt32(std::string& bytes, int32_t value) {
   const uint32_t bits = static_cast<uint32_t>(value);
   for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFF);
@@ -96,30 +94,22 @@ EntryRead ReadEntry(std::FILE* file, SolutionRecord& record) {
   if (!ReadInt32(file, termCount) || termCount <= 0 || termCount > kMaxTerms) {
     return EntryRead::Damaged;
   }
-  int64_t left = 0;
-  int64_t right = 0;
   for (int32_t j = 0; j < termCount; ++j) {
     Term& term = record.terms[j];
     if (!ReadInt32(file, term.base)) return EntryRead::Damaged;
     if (!ReadInt32(file, term.multiplicity)) return EntryRead::Damaged;
-    if (term.base <= 0 || term.multiplicity == 0 || term.multiplicity == kSmallestInt32) {
-      return EntryRead::Corrupt;
-    }
-    if (term.multiplicity > 0) {
-      left += term.multiplicity;
-    } else {
-      right -= term.multiplicity;
-    }
+    if (term.base <= 0 || term.multiplicity == 0) return EntryRead::Corrupt;
   }
-  // No real solution comes near kMaxPowers powers; the work on a record
-  // grows with its powers, and beyond 2^31 - 1 its line could not be read back.
-  if (left + right > kMaxPowers) return EntryRead::Corrupt;
+  // A side of 2^31 powers or more cannot be counted in the record's 32 bits,
+  // so no store can have written it.
+  const SideCounts sides = CountSides(record.terms, termCount);
+  if (!SidesFit(sides)) return EntryRead::Corrupt;
   record.next = nullptr;
   record.prev = nullptr;
   record.signature = 0;
   record.termCount = termCount;
-  record.leftCount = static_cast<int32_t>(left);
-  record.rightCount = static_cast<int32_t>(right);
+  record.leftCount = static_cast<int32_t>(sides.positive);
+  record.rightCount = static_cast<int32_t>(sides.negative);
   return EntryRead::Read;
 }
 

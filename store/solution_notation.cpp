@@ -128,11 +128,11 @@ ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSol
   ++cursor;
   while (*cursor == ' ') ++cursor;
 
+  // In 64 bits: m and n each fit 32, their sum need not.
   const int64_t total = static_cast<int64_t>(out.m) + out.n;
   // Without powers there is nothing to store, and the canonical form could
   // never finish halving an empty record.
   if (total == 0) return Refuse(fileName, "no powers in the header");
-  if (total > kLargestNumber) return Refuse(fileName, "m + n too large");
 
   while (out.sum < total) {
     const char* const termStart = cursor;
@@ -178,9 +178,6 @@ std::string StorableRefusal(const ParsedSolution& parsed, const char* fileName) 
   // counts would disagree with its Terms.
   if (parsed.leftSum != parsed.m) {
     return Refuse(fileName, "the left side does not add up to m").message;
-  }
-  if (static_cast<int64_t>(parsed.m) + parsed.n > kMaxPowers) {
-    return Refuse(fileName, Printf("more than %d powers", kMaxPowers).c_str()).message;
   }
   return {};
 }

@@ -41,9 +41,9 @@ struct ParseRefusal {
 ParseRefusal TryParseSolutionLine(int32_t power, const char* fileName, ParsedSolution& out);
 
 // The refusal of a line that passed the loader's own checks but would store a
-// record no store may hold: a Term of base or multiplicity 0, Terms that the
-// running sum put on the left adding up to something other than m, or more
-// than kMaxPowers powers. Empty when the line may be stored.
+// record no store may hold: a Term of base or multiplicity 0, or Terms that
+// the running sum put on the left adding up to something other than m. Empty
+// when the line may be stored.
 std::string StorableRefusal(const ParsedSolution& parsed, const char* fileName);
 
 // Copies m, n and the Terms of a parsed line into a record for InsertRecord.

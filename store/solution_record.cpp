@@ -15,6 +15,8 @@ int32_t Negated(int32_t value) {
   return static_cast<int32_t>(0u - static_cast<uint32_t>(value));
 }
 
+// Callers keep sides within 32 bits; a saturated count keeps a record that
+// slipped through from wrapping into the other side.
 int32_t Saturated(int64_t value) {
   return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
@@ -36,20 +38,27 @@ void Orient(SolutionRecord& record, int32_t& m, int32_t& n) {
 
 }  // namespace
 
-void OrientRecord(SolutionRecord& record) {
-  int64_t m = 0;
-  int64_t n = 0;
-  const int32_t used = UsedTerms(record);
-  for (int32_t i = 0; i < used; ++i) {
-    const int64_t multiplicity = record.terms[i].multiplicity;
+SideCounts CountSides(const Term* terms, int32_t count) {
+  SideCounts sides{0, 0};
+  for (int32_t i = 0; i < count; ++i) {
+    const int64_t multiplicity = terms[i].multiplicity;
     if (multiplicity > 0) {
-      m += multiplicity;
+      sides.positive += multiplicity;
     } else {
-      n -= multiplicity;
+      sides.negative -= multiplicity;
     }
   }
-  int32_t left = Saturated(m);
-  int32_t right = Saturated(n);
+  return sides;
+}
+
+bool SidesFit(const SideCounts& sides) {
+  return sides.positive <= INT32_MAX && sides.negative <= INT32_MAX;
+}
+
+void OrientRecord(SolutionRecord& record) {
+  const SideCounts sides = CountSides(record.terms, UsedTerms(record));
+  int32_t left = Saturated(sides.positive);
+  int32_t right = Saturated(sides.negative);
   Orient(record, left, right);
   record.leftCount = left;
   record.rightCount = right;
@@ -127,6 +136,7 @@ int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t s
       ++ib;
       if (v == 0) continue;
     }
+    // Beyond 32 bits in one multiplicity the side is beyond them too.
     if (v < INT32_MIN || v > INT32_MAX) {
       out.termCount = written;
       return kMaxTerms;
@@ -141,7 +151,7 @@ int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t s
     }
   }
   out.termCount = written;
-  if (positive + negative > kMaxPowers) return kMaxTerms;
+  if (!SidesFit({positive, negative})) return kMaxTerms;
   return written;
 }
 

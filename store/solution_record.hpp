@@ -7,12 +7,6 @@ namespace quorvex {
 
 constexpr int32_t kMaxTerms = 200;
 
-// The most powers (m + n) of any solution the program keeps, reads or takes
-// from a combination. Real solutions have tens of powers; without a bound, a
-// damaged record with multiplicities in the millions makes the shortening and
-// the cross-reduction step through it one power at a time, for hours.
-constexpr int32_t kMaxPowers = 65536;
-
 // A k-th power base with the signed number of its copies: positive on the
 // left side, negative on the right.
 struct Term {
@@ -35,6 +29,16 @@ struct SolutionRecord {
 // sorted by SortTerms, not yet canonical. It may change the record.
 using SolutionSink = std::function<void(SolutionRecord&)>;
 
+// The powers on each side of a Term list, counted in 64 bits.
+struct SideCounts {
+  int64_t positive;
+  int64_t negative;
+};
+SideCounts CountSides(const Term* terms, int32_t count);
+// Whether a record's 32-bit counts can hold both sides (each at most 2^31 - 1
+// powers). No file, combination or relation beyond that is ever taken.
+bool SidesFit(const SideCounts& sides);
+
 // Counts both sides and puts the side with fewer powers on the left.
 void OrientRecord(SolutionRecord& record);
 // Orientation from the stored counts, removal of common factors of two, signature.
@@ -43,9 +47,8 @@ void Canonicalize(SolutionRecord& record);
 void SortTerms(SolutionRecord& record);
 
 // Merged a + sign * b of two descending Term lists into out; returns the
-// number of Terms written (200 or more means too long). A merged multiplicity
-// beyond 32 bits, or a result with more than kMaxPowers powers, also returns
-// 200, so that no caller ever evaluates it.
+// number of Terms written (200 or more means too long). A result whose sides
+// do not fit 32-bit counts also returns 200, so that no caller evaluates it.
 int32_t CombineTerms(const SolutionRecord& a, const SolutionRecord& b, int32_t sign,
                      SolutionRecord& out);
 

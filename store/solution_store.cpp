@@ -131,7 +131,7 @@ void InsertRecord(SolutionRecord& record, SolutionRecord* target, int32_t mode) 
   Canonicalize(record);
   const int32_t m = record.leftCount;
   const int32_t n = record.rightCount;
-  if (m < 1 || m >= kTableSize || int64_t{m} + n > kMaxPowers) {
+  if (m < 1 || m >= kTableSize) {
     if (mode == InsertReplace) RemoveRecord(target);
     return;
   }

@@ -71,6 +71,7 @@ bool IsPlainList(const SolutionRecord& record) {
   for (int32_t i = 0; i < record.termCount; ++i) {
     const Term& t = record.terms[i];
     if (t.multiplicity == 0 || t.base < 1) return false;
+    if (t.multiplicity > kPlainMultiplicity || t.multiplicity < -kPlainMultiplicity) return false;
     if (i > 0 && !(t.base < record.terms[i - 1].base)) return false;
   }
   return true;

@@ -52,9 +52,10 @@ inline void AddBase(BaseMask& mask, int32_t base) {
   mask.word[base >> 6] |= uint64_t{1} << (base & 63);
 }
 
-// Plain: bases strictly descending, as every record the search makes. Only
-// plain records are counted; the others (a base repeated in a line of a file)
-// are always merged in full.
+// Plain: bases strictly descending, as every record the search makes, and
+// multiplicities small enough that the counts of a scan fit 32 bits. Only
+// plain records are counted; the others (a base repeated in a line of a file,
+// a multiplicity in the millions) are always merged in full.
 enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
 
 // The first look at a slot, packed together: its small bases, its size m + n,
@@ -133,7 +134,10 @@ void ResetStoreIndex();
 void IndexSlot(int32_t slot, bool added);
 // Before a slot loses its record.
 void UnindexSlot(int32_t slot);
-// Strictly descending bases, all at least 1, no multiplicity 0.
+// Strictly descending bases, all at least 1, no multiplicity 0, every
+// multiplicity within kPlainMultiplicity in magnitude: a sum over the 200
+// Terms of a record stays far below 2^31.
+constexpr int32_t kPlainMultiplicity = 1 << 20;
 bool IsPlainList(const SolutionRecord& record);
 // The plain records holding `base` (from kMaskedBaseLimit on), or null.
 const std::vector<BaseEntry>* RecordsWithBase(int32_t base);

@@ -19,8 +19,8 @@ constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
 // Room for the candidate's bases from kDirectBaseLimit on, at most half full.
 constexpr int32_t kLargeSlots = 512;
-// Bit planes of the losses counted from dense holders: a loss is at most the
-// powers of a record, at most 2^16.
+// Bit planes of the losses counted from dense holders: at most kDenseLevels
+// for each of the candidate's 200 bases, far below 2^17.
 constexpr int32_t kPlanes = 17;
 
 struct Candidate {
@@ -316,7 +316,8 @@ void AddLargeLosses(int32_t base, int32_t x) {
     // Masks, not branches: whether a holder was met before in this scan and
     // the sign it holds the base with follow no pattern a predictor could learn.
     // Both losses are added as one 64-bit word; neither half can carry into
-    // the other, since a loss stays below 2^31.
+    // the other, since a loss stays below 2^31 (the candidate is plain: its
+    // multiplicities, summed over 200 Terms, stay below 2^28).
     const uint64_t kept = -static_cast<uint64_t>(stamped.stamp == stamp);
     stamped.stamp = stamp;
     const uint32_t cancelled =
@@ -499,7 +500,7 @@ void EndScan() {
 }
 
 bool TooLong(const CombinationCounts& counts) {
-  return counts.terms >= kMaxTerms || counts.positive + counts.negative > kMaxPowers;
+  return counts.terms >= kMaxTerms || !SidesFit({counts.positive, counts.negative});
 }
 
 }  // namespace quorvex

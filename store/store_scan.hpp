@@ -12,8 +12,9 @@ namespace quorvex {
 // Quick: a record is offered only when its combination with the candidate
 // may matter, judged first from bit sets of bases and bounds, then from exact
 // counts. Exhaustive: every stored record is offered and merged in full, the
-// plain definition of both routines; the quick answers must give exactly the
-// same results, and are checked against it.
+// plain definition of both routines (and the loops that add one record or
+// row to another again and again take one step at a time); the quick answers
+// must give exactly the same results, and are checked against it.
 enum class StoreQueries { Quick, Exhaustive };
 void SetStoreQueries(StoreQueries queries);
 StoreQueries GetStoreQueries();
@@ -42,7 +43,7 @@ CombinationCounts CountCombination(int32_t slot, int32_t sign);
 void EndScan();
 
 // A combination CombineTerms would report as too long (200 Terms or more, or
-// more than kMaxPowers powers).
+// a side beyond 32-bit counts).
 bool TooLong(const CombinationCounts& counts);
 
 }  // namespace quorvex

@@ -125,19 +125,87 @@ TEST_F(Program, ASignalStopsALongReductionAtOnceAndSavesProgress) {
   }
 }
 
-TEST_F(Program, ARecordTooLargeToWorkOnIsRefusedAtTheStart) {
-  // Multiplicities in the hundreds of millions once made the cross-reduction
-  // step through this record for hours, deaf to every stop.
-  const std::string line = "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624";
-  WriteFile("PARAMS.INI",
-            "POWER=4\nSTART=20\nEND=22\nBLOCKSIZE=8\nWORKTERMS=0\nITERATIONS=2\nSAVE=1\nNEMB=2\n"
-            "WEIGHT=1\n");
-  WriteFile("DATA4.TXT", line + "\n");
-  const std::string message =
-      "Error: Bad solution line in DATA4.TXT (more than 65536 powers): " + line + "\n\n";
-  EXPECT_EQ(Quorvex({"--seed", "1"}), Outcome(kBanner + "No DATABASE.TXT file\n" + message, 1));
-  EXPECT_EQ(ReadFile("DATA4.TXT"), line + "\n");
-  EXPECT_FALSE(FileExists("DATA4.BIN"));
+// Runs that once refused or dropped what the rules accept: a true, if dull,
+// solution of 160000 powers; a relation of 426955 powers, after which every
+// line of the run differs; a power above 100.
+TEST_F(Program, SolutionsOfManyPowersAndLargePowersAreSearched) {
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      {"POWER=4\nSTART=20\nEND=21\nBLOCKSIZE=2\nWORKTERMS=2\nITERATIONS=1\n", "1", "DATA4.TXT",
+       "(4,1,160000) 20=1*160000 (0,0)\n"},
+      {"POWER=8\nSTART=20\nEND=21\nBLOCKSIZE=2\nWORKTERMS=5\nITERATIONS=1\n", "5", "DATA8.TXT",
+       "(8,2,57) 4*2=3*19+2*25+1*13 (0,0)\n(8,27,32) 4+2*26=3*11+1*21 (0,0)\n"
+       "(8,9,59) 4+1*8=3*8+2*51 (0,0)\n(8,51,51) 3*51=4*5+2*27+1*19 (0,0)\n"
+       "(8,1,426955) 20=4*386743+3*38718+2*1492+1*2 (0,0)\n"},
+      {"POWER=101\nSTART=20\nEND=21\nBLOCKSIZE=10\nWORKTERMS=0\nITERATIONS=1\n", "1", "console",
+       "\nAverage=68451198 terms\n"},
+  };
+  for (const auto& [params, seed, file, expected] : cases) {
+    SCOPED_TRACE(params);
+    WriteFile("PARAMS.INI", params);
+    std::remove(file.c_str());
+    const Outcome run = Quorvex({"--seed", seed});
+    EXPECT_EQ(run.second, 0) << run.first;
+    EXPECT_TRUE(Contains(file == "console" ? run.first : ReadFile(file), expected)) << run.first;
+  }
+}
+
+// Records of very many powers load like any other, and the walk takes as
+// little time with them as without: the search and its cross-reductions run
+// to the end within seconds, and a stop at any moment takes effect at once.
+// (Once their multiplicities in the hundreds of millions made the
+// cross-reduction step through them one power at a time, for hours.)
+TEST_F(Program, RecordsOfVeryManyPowersAreSearchedWithAndStopped) {
+  const std::string params =
+      "POWER=4\nSTART=20\nEND=22\nBLOCKSIZE=8\nWORKTERMS=0\nSAVE=1\nNEMB=2\nWEIGHT=1\n";
+  const int32_t n = 134217727;  // 16 * n just below 2^31
+  // Each: the file, its content, and whether the record stays in the store.
+  const std::tuple<std::string, std::string, bool> folders[] = {
+      {"DATA4.TXT", "(4,1,1269185874) 630662624=638523249+4*638523249+1*630662624\n", true},
+      // True: it walks down to 2^4 = 16 * 1^4, which is stored already.
+      {"DATA4.BIN", Int32Bytes({1, 2, 2, n, 1, -16 * n}), false}};
+  for (const auto& [file, content, stays] : folders) {
+    SCOPED_TRACE(file);
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      std::filesystem::remove_all(entry.path());
+    }
+    WriteFile("DATABASE.TXT", "(4,1,16) 2=1*16\n");
+    WriteFile(file, content);
+    WriteFile("PARAMS.INI", params + "ITERATIONS=2\n");
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome run = Quorvex({"--seed", "1"});
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.second, 0) << run.first.substr(0, 2000);
+    EXPECT_LT(took.count(), 10.0);
+    EXPECT_TRUE(Contains(ReadFile("STATS.TXT"), "Weight 1, pass 1: "));
+    const std::string listed = Quorvex({"extract"}).first;
+    EXPECT_EQ(Contains(listed, "630662624=638523249+") || Contains(listed, "=1*2147483632"), stays);
+
+    // Endless, with a cross-reduction after every iteration: stopped at
+    // moments spread over its first second and a half.
+    for (const int delay : {30, 270, 640, 1500}) {
+      WriteFile("PARAMS.INI", params + "ITERATIONS=2000000000\nNEMB=1\n");
+      const pid_t pid = fork();
+      if (pid == 0) {
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "r", stdin)) {
+          _exit(126);
+        }
+        alarm(60);
+        execl(QUORVEX_BINARY, QUORVEX_BINARY, "--seed", "2", nullptr);
+        _exit(127);
+      }
+      ASSERT_GT(pid, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      const auto sent = std::chrono::steady_clock::now();
+      kill(pid, SIGTERM);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      const std::chrono::duration<double> stopping = std::chrono::steady_clock::now() - sent;
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 1) << "stopped after " << delay << " ms";
+      // A second is the promise; the bound leaves room for a loaded machine.
+      EXPECT_LT(stopping.count(), 2.0) << "stopped after " << delay << " ms";
+    }
+  }
 }
 
 TEST_F(Program, HostLoadsTheSharedLibrary) {

@@ -158,6 +158,28 @@ TEST_F(RunLoopTest, AStopKeepsTheCountersOfTheLastIteration) {
   EXPECT_EQ(Saved("START CURRENTITERATION CURRENTSAVE CURRENTNEMB"), "10 3 1 7");
 }
 
+TEST_F(RunLoopTest, CountersWrappedPast32BitsStillIterate) {
+  // Values above 2^31 - 1 wrap to negative counters, which may leave 2^31
+  // and more iterations to go; each run is stopped in its third iteration.
+  // Each: the counters given, the status, the counters saved at the end.
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"ITERATIONS=2\nCURRENTITERATION=2147483648\nSAVE=0\n", 1, "-2147483645 0 0"},
+      // -1, 0 and 1 finish the step, and with it the range.
+      {"ITERATIONS=2\nCURRENTITERATION=4294967295\n", 0, "0 3 0"},
+      {"ITERATIONS=9\nCURRENTSAVE=2147483648\nSAVE=2\n", 1, "3 -2147483645 0"},
+      {"ITERATIONS=9\nCURRENTNEMB=2147483648\nNEMB=2\n", 1, "3 3 -2147483645"},
+  };
+  for (const auto& [params, status, saved] : cases) {
+    SCOPED_TRACE(params);
+    TearDown();
+    SetUp();
+    gRecorder.stopAfter = 3;
+    EXPECT_EQ(Run("START=10\nEND=11\n" + params).second, status);
+    EXPECT_EQ(gRecorder.calls, 3);
+    EXPECT_EQ(Saved("CURRENTITERATION CURRENTSAVE CURRENTNEMB"), saved);
+  }
+}
+
 TEST_F(RunLoopTest, SaveAndCrossReductionOnTheSameIteration) {
   // One stored solution, so that a cross-reduction run writes a statistics line.
   StoreQuietly({{353, 1}, {315, -1}, {272, -1}, {120, -1}, {30, -1}});

@@ -174,16 +174,40 @@ void MakeValidFolders() {
 
 // ---- Damage ----
 
-// A true identity of many powers, b^k = 1 + ... + 1: above 65536 powers a
-// damaged record, below it one that makes the work on it long.
+// A true identity of many powers, b^k = 1 + ... + 1, which every reader must
+// take: b up to 20, or the largest b whose b^k is below 2^31, a multiplicity
+// that one step at a time would take the shortening and the cross-reduction
+// hours to walk down against 2^k = 1 + ... + 1 (added beside it at times).
 std::pair<uint32_t, uint32_t> ManyPowers(Rng& rng, int power) {
-  const uint32_t base = static_cast<uint32_t>(rng.In(2, 20));
-  uint32_t count = 1;
-  for (int i = 0; i < power; ++i) count *= base;
-  return {base, count};
+  const bool nearTheLimit = rng.Chance(0.5);
+  uint64_t base = nearTheLimit ? 2 : static_cast<uint64_t>(rng.In(2, 20));
+  auto raised = [power](uint64_t b) {
+    uint64_t value = 1;
+    for (int i = 0; i < power && value <= INT32_MAX; ++i) value *= b;
+    return value;
+  };
+  while (nearTheLimit && raised(base + 1) <= INT32_MAX) ++base;
+  return {static_cast<uint32_t>(base), static_cast<uint32_t>(raised(base))};
 }
 
-std::string DamageText(Rng& rng, std::string text, int power, bool params) {
+std::string ManyPowersLines(Rng& rng, int power) {
+  std::string lines;
+  const std::string k = std::to_string(power);
+  for (int64_t n = rng.In(1, 2); n > 0; --n) {
+    const auto [base, count] = ManyPowers(rng, power);
+    lines += "(" + k + ",1," + std::to_string(count) + ") " + std::to_string(base) + "=1*" +
+             std::to_string(count) + "\n";
+  }
+  if (rng.Chance(0.5))
+    lines += "(" + k + ",1," + std::to_string(1u << power) + ") 2=1*" +
+             std::to_string(1u << power) + "\n";
+  return lines;
+}
+
+// `trueAddition` tells whether the damage only added true solutions, which
+// the program must take like any other.
+std::string DamageText(Rng& rng, std::string text, int power, bool params, bool& trueAddition) {
+  trueAddition = false;
   const size_t at = rng.Below(text.size() + 1);
   const std::string digits = "0123456789";
   // PARAMS.INI refuses any stray line, and a long line ends any reader: such
@@ -218,11 +242,9 @@ std::string DamageText(Rng& rng, std::string text, int power, bool params) {
       const std::string line = text.substr(start, end + 1 - start);
       return rng.Chance(0.5) ? text.insert(start, line) : text.erase(start, line.size());
     }
-    case 5: {
-      const auto [base, count] = ManyPowers(rng, power);
-      return text + "(" + std::to_string(power) + ",1," + std::to_string(count) + ") " +
-             std::to_string(base) + "=1*" + std::to_string(count) + "\n";
-    }
+    case 5:
+      trueAddition = true;
+      return text + (text.empty() || text.back() == '\n' ? "" : "\n") + ManyPowersLines(rng, power);
     default: {  // so many comment lines that reading them takes a while
       std::string padding;
       for (int64_t n = rng.In(100000, 1000000); n > 0; --n) padding += ";;;;;;;;;;;;;;;;;;;\n";
@@ -238,7 +260,8 @@ void PutWord(std::string& bytes, size_t word, uint32_t value) {
 
 // Damages a checkpoint: a count, base or multiplicity changed, the file cut
 // or extended, a true entry of many powers added, or a bit flipped.
-std::string DamageCheckpoint(Rng& rng, std::string bytes, int power) {
+std::string DamageCheckpoint(Rng& rng, std::string bytes, int power, bool& trueAddition) {
+  trueAddition = false;
   std::vector<size_t> targets{0};  // word indexes of the counts, bases and multiplicities
   for (size_t word = 1; 4 * word + 4 <= bytes.size();) {
     uint32_t terms = 0;
@@ -261,10 +284,18 @@ std::string DamageCheckpoint(Rng& rng, std::string bytes, int power) {
       for (int64_t n = rng.In(1, 5); n > 0; --n) PutWord(bytes, bytes.size() / 4, value);
       break;
     case 3: {
+      // Only onto a whole file: appended to a cut one, the entry is damage.
+      uint32_t entries = 0;
+      size_t end = 4;
+      if (bytes.size() >= 4) std::memcpy(&entries, bytes.data(), 4);
+      for (uint32_t i = 0; i < entries && end + 4 <= bytes.size(); ++i) {
+        uint32_t terms = 0;
+        std::memcpy(&terms, &bytes[end], 4);
+        end += 4 + 8 * static_cast<size_t>(terms);
+      }
+      trueAddition = bytes.size() >= 4 && end == bytes.size();
       const auto [base, count] = ManyPowers(rng, power);
       for (uint32_t w : {2u, base, 1u, 1u, -count}) PutWord(bytes, bytes.size() / 4, w);
-      uint32_t entries = 0;
-      std::memcpy(&entries, bytes.data(), 4);
       PutWord(bytes, 0, entries + 1);
       break;
     }
@@ -334,17 +365,21 @@ void RunCase(uint64_t caseSeed) {
   const std::string k = std::to_string(power);
   const std::vector<std::string> files = {"PARAMS.INI", "DATABASE.TXT", "DATA" + k + ".TXT",
                                           "DATA" + k + ".BIN"};
+  bool onlyTrueAdditions = true;
   for (int64_t i = rng.Chance(0.05) ? 0 : rng.In(1, 4); i > 0; --i) {
     const std::string& file = files[rng.Pick(std::vector<int>{0, 1, 1, 2, 2, 2, 3, 3, 3})];
+    bool trueAddition = false;
     if (rng.Chance(0.04)) {  // the file gone, or a folder in its place
       fs::remove_all(folder / file);
       if (rng.Chance(0.5)) fs::create_directory(folder / file);
     } else {
       const std::string bytes = ReadFile(folder / file);
-      WriteFile(folder / file, file.ends_with(".BIN")
-                                   ? DamageCheckpoint(rng, bytes, power)
-                                   : DamageText(rng, bytes, power, file == "PARAMS.INI"));
+      WriteFile(folder / file,
+                file.ends_with(".BIN")
+                    ? DamageCheckpoint(rng, bytes, power, trueAddition)
+                    : DamageText(rng, bytes, power, file == "PARAMS.INI", trueAddition));
     }
+    onlyTrueAdditions = onlyTrueAdditions && trueAddition;
   }
   std::vector<std::string> failures;
 
@@ -369,6 +404,9 @@ void RunCase(uint64_t caseSeed) {
   // writes that file, which may be after the load.
   if (ran && !Refusal(first.output).empty() && !Has(Refusal(first.output), "Cannot write "))
     failures.push_back("first run: refused the folder after loading it");
+  // True solutions of any number of powers are input like any other.
+  if (onlyTrueAdditions && !Refusal(first.output).empty())
+    failures.push_back("first run: refused true solutions of many powers");
   if (accepted && first.stopped && first.status == 1) {
     const bool samePower = Has(ReadFile(folder / "PARAMS.INI"), "POWER=" + k + "\n");
     for (const std::string& file : {std::string("PARAMS.INI"), "DATA" + k + ".BIN"}) {

@@ -83,8 +83,7 @@ TEST_F(SearchIterationTest, GuardsAndDegenerateIterations) {
     EXPECT_EQ(std::pair(gRun.CurrentPower, gSearch.BasePool[0]), std::pair(99, -7));
     EXPECT_EQ(DrawsSince(1), 0);
   }
-  EXPECT_EQ(CaptureOutput([] { SearchIteration(101, 10, 20, 10); }),
-            "power 101 is outside 0..100\n");
+  EXPECT_EQ(CaptureOutput([] { SearchIteration(-1, 10, 20, 10); }), "power -1 is below 0\n");
   // maxBase below workTerms: silent, but the power and the suffix counters are still set.
   gRun.CurrentWeight = 3;
   gRun.PassCounter = 2;
@@ -96,7 +95,7 @@ TEST_F(SearchIterationTest, GuardsAndDegenerateIterations) {
   EXPECT_EQ(CaptureOutput([] { SearchIteration(4, 7, 20, 1); }), "7 \n\nAverage=0 terms\n");
   // At k = 60 every relation among 1, 2 and 3 has a coefficient beyond 32 bits.
   EXPECT_TRUE(Contains(CaptureOutput([] { SearchIteration(60, 3, 2, 3); }),
-                       "\n\nAverage=0 terms\nDropped 2 relations with more than 65536 powers\n"));
+                       "\n\nAverage=0 terms\nDropped 2 relations beyond 32-bit counts\n"));
 }
 
 // The smallest identity of two fourth powers on each side, which a search
@@ -151,12 +150,14 @@ TEST(CombineTerms, MergesCancelsAndRefusesWhatCannotBeHeld) {
   EXPECT_EQ(out.terms[199].base, 801);
   odd.resize(49);
   EXPECT_EQ(CombineTerms(MakeRecord(even), MakeRecord(odd), 1, out), 199);
-  // Beyond 32 bits in one multiplicity, or more than 65536 powers: as good as too long.
+  // Beyond 32 bits in one multiplicity, or a side of 2^31 powers or more: as
+  // good as too long, since no record's counts could hold it.
   EXPECT_EQ(CombineTerms(MakeRecord({{5, 2000000000}}), MakeRecord({{5, -2000000000}}), -1, out),
             200);
-  const SolutionRecord most = MakeRecord({{5, 65535}});
-  EXPECT_EQ(CombineTerms(most, MakeRecord({{3, -1}}), 1, out), 2);
-  EXPECT_EQ(CombineTerms(most, MakeRecord({{3, -2}}), 1, out), 200);
+  const SolutionRecord most = MakeRecord({{5, INT32_MAX - 1}, {2, -INT32_MAX}});
+  EXPECT_EQ(CombineTerms(most, MakeRecord({{3, 1}}), 1, out), 3);
+  EXPECT_EQ(CombineTerms(most, MakeRecord({{3, 2}}), 1, out), 200);
+  EXPECT_EQ(CombineTerms(most, MakeRecord({{3, -1}}), 1, out), 200);
 }
 
 int32_t Shorten(const Rows& rows) {
