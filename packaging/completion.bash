@@ -22,7 +22,7 @@ _quorvex() {
   fi
   if [[ $current == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$(grep -oE -- '(^|[][ (|,])-{1,2}[a-z][a-z-]*' \
-      <<<"$(grep -v mpirun <<<"$help")" | grep -oE -- '-.*')" -- "$current")
+      <<<"$(grep -v mpirun <<<"$help")" | grep -oE -- '-.*' | sort -u)" -- "$current")
     return 0
   fi
   # The first word that is no option or option value is the command.
