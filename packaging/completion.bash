@@ -5,7 +5,7 @@ _quorvex() {
   local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]} help
   help=$("${COMP_WORDS[0]}" --help 2>/dev/null) || return 0
   # "--svg FILE", "-j, --threads N": the options that take a value, with its kind.
-  local taking=() kind= match option
+  local taking=() kind='' match option
   while read -r match; do
     for option in $(grep -oE -- '-{1,2}[a-z][a-z-]*' <<<"$match"); do
       taking+=("$option")

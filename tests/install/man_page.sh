@@ -16,16 +16,16 @@ text=$(LC_ALL=C MANWIDTH=80 MANROFFOPT=-rHY=0 man -l "$page")
 help=$("$program" --help)
 spread=$(dirname "$program")/quorvex-mpi
 if [ -x "$spread" ]; then help+=$'\n'$("$spread" --help); else echo "quorvex-mpi not built"; fi
-names=(
-  $(grep -oE -- '(^|[][ (|,])-{1,2}[a-z][a-z-]*' <<<"$help" | grep -oE -- '-.*')  # options
-  $(sed -nE 's/^(Usage:)? +quorvex ([a-z|]+).*/\2/p' <<<"$help" | tr '|' ' ')     # commands
-  $(grep -oE '[A-Za-z]+(<k>)?\.(INI|TXT|BIN|txt)' <<<"$help")                     # files
-  $(sed -n '/^PARAMS.INI keys/,/^$/s/^  \([A-Z]\+\) .*/\1/p' <<<"$help"))         # keys
-[ ${#names[@]} -gt 30 ] || fail "only ${#names[@]} names read from --help: ${names[*]}"
-missing=()
-for name in $(printf '%s\n' "${names[@]}" | sort -u); do
-  grep -qwF -- "$name" <<<"$text" || missing+=("$name")
-done
-[ ${#missing[@]} -eq 0 ] || fail "docs/quorvex.1 does not name: ${missing[*]}"
-echo "docs/quorvex.1 renders without warnings and names all $(printf '%s\n' "${names[@]}" |
-  sort -u | wc -l) options, commands, files and keys of --help"
+names=$({
+  grep -oE -- '(^|[][ (|,])-{1,2}[a-z][a-z-]*' <<<"$help" | grep -oE -- '-.*'  # options
+  sed -nE 's/^(Usage:)? +quorvex ([a-z|]+).*/\2/p' <<<"$help" | tr '|' '\n'     # commands
+  grep -oE '[A-Za-z]+(<k>)?\.(INI|TXT|BIN|txt)' <<<"$help"                       # files
+  sed -n '/^PARAMS.INI keys/,/^$/s/^  \([A-Z]\+\) .*/\1/p' <<<"$help"            # keys
+} | sort -u)
+count=$(wc -l <<<"$names")
+[ "$count" -gt 30 ] || fail "only $count names read from --help: $names"
+missing=
+for name in $names; do grep -qwF -- "$name" <<<"$text" || missing+=" $name"; done
+[ -z "$missing" ] || fail "docs/quorvex.1 does not name:$missing"
+echo "docs/quorvex.1 renders without warnings and names all $count options, commands," \
+  "files and keys of --help"
