@@ -86,9 +86,8 @@ sed -n '/^```c$/,/^```$/{/^```/!p}' "$root/README.md" >"$work/host-pc/host.c"
 cp "$work/host-pc/host.c" "$work/host-cmake/"
 sed -n '/^```cmake$/,/^```$/{/^```/!p}' "$root/README.md" >"$work/host-cmake/CMakeLists.txt"
 export PKG_CONFIG_PATH=$lib/pkgconfig
-# shellcheck disable=SC2046
-check_host "$work/host-pc" "$lib" cc -Wall -Wextra -Werror host.c \
-  $(pkg-config --cflags --libs quorvex) -o host
+check_host "$work/host-pc" "$lib" bash -c "$(grep -m1 '^cc host.c .*pkg-config' "$root/README.md") \
+  -Wall -Wextra -Werror"
 check_host "$work/host-cmake" "$lib" bash -c "cmake -S . -B out -DCMAKE_PREFIX_PATH='$prefix' \
   -DCMAKE_C_FLAGS='-Wall -Wextra -Werror' && cmake --build out && cp out/host host"
 cmp -s "$work/host-pc/DATA4.TXT" "$work/host-cmake/DATA4.TXT" ||
