@@ -1,5 +1,7 @@
 #include "control/usage.hpp"
 
+#include <NTL/version.h>
+
 #include "control/parameters.hpp"
 
 namespace quorvex {
@@ -52,6 +54,7 @@ const std::string& UsageText() {
   return text;
 }
 
-const char* const kVersionText = "quorvex " QUORVEX_VERSION "\n";
+// The NTL it was built with, since the reduction and its speed depend on it.
+const char* const kVersionText = "quorvex " QUORVEX_VERSION " (NTL " NTL_VERSION ")\n";
 
 }  // namespace quorvex

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: style, the release build's tests (with a
-# short whole-program fuzz), the program under valgrind, the same tests under
-# the address and undefined-behaviour sanitizers, and a short run of the fuzz
-# targets (scripts/fuzz.sh and scripts/fuzz-program.sh run them long).
+# short whole-program fuzz), the program under valgrind, the installed program,
+# library and Debian packages (tests/install/install_check.sh), the same tests
+# under the address and undefined-behaviour sanitizers, and a short run of the
+# fuzz targets (scripts/fuzz.sh and scripts/fuzz-program.sh run them long).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,6 +19,9 @@ bash scripts/build.sh build
 
 echo "== The program under valgrind's memcheck"
 bash tests/reliability/memcheck.sh build/quorvex
+
+echo "== Installed as users install it: cmake --install, the Debian packages"
+bash tests/install/install_check.sh build
 
 echo "== Sanitizer build and tests"
 bash scripts/build.sh build-sanitize -DQUORVEX_SANITIZE=ON -DQUORVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
