@@ -11,10 +11,12 @@ set(CPACK_COMPONENTS_ALL main)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 # dpkg-shlibdeps names the Debian packages of the libraries the programs load
-# (NTL, the C++ runtime, Open MPI; GMP comes with NTL's package, as nothing
-# here calls it directly); the shlibs file and the ldconfig trigger let other
-# packages depend on libquorvex.so.1 in turn.
+# (NTL, the C++ runtime, Open MPI). GMP is named as well: NTL's exact
+# arithmetic, on which every verdict of verify and merge rests, is GMP's, even
+# though nothing here calls it directly. The shlibs file and the ldconfig
+# trigger let other packages depend on libquorvex.so.1 in turn.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_MAIN_PACKAGE_DEPENDS libgmp10)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 
 set(CPACK_DEBIAN_MAIN_PACKAGE_NAME quorvex)

@@ -107,8 +107,8 @@ done | sort >"$work/packaged"
 diff "$work/installed" "$work/packaged" >"$work/difference" ||
   fail "the packages differ from cmake --install (< installed only, > packaged only):
 $(cat "$work/difference")"
-dpkg-deb -f "${packages[0]}" Depends | grep >/dev/null libntl ||
-  fail "quorvex does not depend on NTL"
+dpkg-deb -f "${packages[0]}" Depends | grep libntl | grep >/dev/null libgmp ||
+  fail "quorvex depends on: $(dpkg-deb -f "${packages[0]}" Depends)"
 [ -z "$mpi" ] || dpkg-deb -f "${packages[1]}" Depends |
   grep -E "quorvex \(= $version\)" | grep openmpi-bin | grep >/dev/null libopenmpi ||
   fail "quorvex-mpi depends on: $(dpkg-deb -f "${packages[1]}" Depends)"
