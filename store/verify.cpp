@@ -3,6 +3,7 @@
 #include <NTL/ZZ.h>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -53,13 +54,54 @@ void VerifyFile(const char* name, int32_t power, Tally& tally) {
 
 }  // namespace
 
+namespace {
+
+__extension__ typedef unsigned __int128 WideUnsigned;
+
+// Primes below 2^62: a sum that one of them does not divide is not 0.
+constexpr uint64_t kPrimes[] = {2305843009213693951ull, 4611686018427387847ull,
+                                1000000000000000003ull, 999999999999999989ull};
+
+// `value` modulo the prime, as a residue from 0 on.
+uint64_t Residue(int64_t value, uint64_t prime) {
+  const uint64_t magnitude = static_cast<uint64_t>(value < 0 ? -value : value) % prime;
+  return value < 0 && magnitude != 0 ? prime - magnitude : magnitude;
+}
+
+uint64_t PowerModulo(uint64_t base, uint32_t exponent, uint64_t prime) {
+  uint64_t result = 1 % prime;
+  for (; exponent != 0; exponent >>= 1) {
+    if (exponent & 1) result = static_cast<uint64_t>(WideUnsigned{result} * base % prime);
+    base = static_cast<uint64_t>(WideUnsigned{base} * base % prime);
+  }
+  return result;
+}
+
+}  // namespace
+
 bool IdentityHolds(const Term* terms, int32_t count, int32_t power) {
   if (power < 0) return false;
+  // The copies of each base, added up: a base repeated in a line counts once.
+  std::map<int32_t, int64_t> copies;
+  for (int32_t i = 0; i < count; ++i) copies[terms[i].base] += terms[i].multiplicity;
+  std::erase_if(copies, [](const auto& entry) { return entry.second == 0; });
+  // Modulo a few primes first: a false identity is told at once, however
+  // large the power, where the exact sum of a power in the millions would
+  // take gigabytes. Only what passes them all is computed exactly.
+  for (const uint64_t prime : kPrimes) {
+    uint64_t sum = 0;
+    for (const auto& [base, multiplicity] : copies) {
+      const uint64_t times = Residue(multiplicity, prime);
+      const uint64_t value = PowerModulo(Residue(base, prime), static_cast<uint32_t>(power), prime);
+      sum = static_cast<uint64_t>((WideUnsigned{sum} + WideUnsigned{times} * value) % prime);
+    }
+    if (sum != 0) return false;
+  }
   NTL::ZZ total;
   NTL::ZZ value;
-  for (int32_t i = 0; i < count; ++i) {
-    NTL::power(value, NTL::conv<NTL::ZZ>(static_cast<long>(terms[i].base)), power);
-    NTL::mul(value, value, static_cast<long>(terms[i].multiplicity));
+  for (const auto& [base, multiplicity] : copies) {
+    NTL::power(value, NTL::conv<NTL::ZZ>(static_cast<long>(base)), power);
+    NTL::mul(value, value, static_cast<long>(multiplicity));
     NTL::add(total, total, value);
   }
   return NTL::IsZero(total);

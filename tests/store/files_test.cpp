@@ -314,6 +314,32 @@ TEST_F(Checkpoint, RecordsOfVeryManyPowersLoadFromEveryFileAndSaveBack) {
 using Verify = FolderTest;
 using BestSizesTest = FolderTest;
 
+TEST(IdentityHolds, ExactlyAndAtOnceForAnyPower) {
+  const std::vector<Term> pair = {{158, 1}, {59, 1}, {134, -1}, {133, -1}};
+  const std::vector<Term> powersOfTwo = {{2, 1}, {1, -16}};
+  // A power in the thousands of millions: the exact sums would take
+  // gigabytes, but a false identity fails modulo a prime, and one whose
+  // copies of each base cancel holds for every power.
+  const std::tuple<std::vector<Term>, int32_t, bool> cases[] = {
+      {pair, 4, true},
+      {pair, 5, false},
+      {pair, 2000000000, false},
+      {powersOfTwo, 4, true},
+      {powersOfTwo, 3, false},
+      {powersOfTwo, INT32_MAX, false},
+      {{{7, 2}, {5, 1}, {7, -2}, {5, -1}}, INT32_MAX, true},
+      {{{1, 3}, {1, -2}, {1, -1}}, 1000000000, true},
+      {{{3, 1}, {2, -1}, {1, -1}}, 1, true},
+      {{{3, 1}, {2, -1}, {1, -1}}, 0, false},
+      {{{3, 1}, {2, -1}}, 0, true},
+      {pair, -1, false},
+  };
+  for (const auto& [terms, power, holds] : cases) {
+    EXPECT_EQ(IdentityHolds(terms.data(), static_cast<int32_t>(terms.size()), power), holds)
+        << "power " << power;
+  }
+}
+
 TEST_F(Verify, FalseIdentitiesAreListedAndFail) {
   // 2^4 = 2 * 1^4 is false; a 250-Term line cannot be checked.
   std::string longLine = "(4,125,125) 1";
