@@ -4,64 +4,71 @@
 
 namespace quorvex {
 
-LineState gLine;
+LineReader::LineReader(std::FILE* file, int32_t limit) : file_(file), limit_(limit) {
+  buffer_[0] = '\0';
+}
 
-int32_t TryLineReader(std::FILE* file, int32_t limit) {
-  if (limit > kLineLimit) {
+int32_t LineReader::TryNext() {
+  if (limit_ > kLineLimit) {
     std::printf("Error buffer\n");
     ExitProcess(1);
   }
   int32_t stored = 0;
   bool endedByEof = false;
   for (;;) {
-    int c = std::fgetc(file);
+    int c = std::fgetc(file_);
     if (c == EOF) {
       endedByEof = true;
       break;
     }
     if (c == '\n') break;
     if (c == '\r' || c == 26) continue;
-    if (stored >= limit) {
-      gLine.tooLongWithMore = true;
+    if (stored >= limit_) {
+      buffer_[stored] = '\0';
+      tooLongWithMore_ = true;
       return kLineTooLong;
     }
-    gLine.LineBuffer[stored++] = static_cast<char>(c);
+    buffer_[stored++] = static_cast<char>(c);
   }
-  if (stored == limit) {
-    gLine.tooLongWithMore = false;
+  buffer_[stored] = '\0';
+  if (stored == limit_) {
+    tooLongWithMore_ = false;
     return kLineTooLong;
   }
-  gLine.LineBuffer[stored] = '\0';
-  gLine.LineCursor = gLine.LineBuffer;
-  gLine.endedAtEof = endedByEof;
+  endedAtEof_ = endedByEof;
   if (stored == 0 && endedByEof) return -1;
   return stored;
 }
 
-void StopAtLongLine(int32_t limit) {
+int32_t LineReader::Next() {
+  const int32_t length = TryNext();
+  if (length == kLineTooLong) StopAtLongLine(Refused(), limit_);
+  return length;
+}
+
+LongLine LineReader::Refused() const {
+  // Up to the limit, NULs included: printed as a C string, an embedded NUL
+  // ends it, as it would in the line's own text.
+  return {std::string(buffer_, static_cast<size_t>(limit_ < 0 ? 0 : limit_)), tooLongWithMore_};
+}
+
+void StopAtLongLine(const LongLine& line, int32_t limit) {
   // The refused line always holds exactly limit characters.
-  if (gLine.tooLongWithMore) {
+  if (line.withMore) {
     std::printf("Buffer too short A %d,%d\n", limit, limit);
-    // Printed as a C string: an embedded NUL ends it, as it would in the line's own text.
-    std::printf("%.*s\n", static_cast<int>(limit), gLine.LineBuffer);
+    std::printf("%.*s\n", static_cast<int>(limit), line.text.c_str());
   } else {
     std::printf("Buffer too short B %d,%d\n", limit, limit);
   }
   ExitProcess(1);
 }
 
-int32_t LineReader(std::FILE* file, int32_t limit) {
-  const int32_t length = TryLineReader(file, limit);
-  if (length == kLineTooLong) StopAtLongLine(limit);
-  return length;
-}
-
-int32_t ReadDecimal() {
+int32_t ReadDecimal(const char*& LineCursor) {
   // Unsigned arithmetic gives the 32-bit wrap-around without undefined behaviour.
   uint32_t value = 0;
-  while (*gLine.LineCursor >= '0' && *gLine.LineCursor <= '9') {
-    value = value * 10u + static_cast<uint32_t>(*gLine.LineCursor - '0');
-    ++gLine.LineCursor;
+  while (*LineCursor >= '0' && *LineCursor <= '9') {
+    value = value * 10u + static_cast<uint32_t>(*LineCursor - '0');
+    ++LineCursor;
   }
   return static_cast<int32_t>(value);
 }

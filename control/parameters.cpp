@@ -93,10 +93,11 @@ FileReading ReadParameters(Parameters& out) {
     return reading;
   }
   out = DefaultParameters();
+  LineReader reader(file.get());
   int32_t length;
-  while ((length = TryLineReader(file.get(), kLineLimit)) >= 0) {
+  while ((length = reader.TryNext()) >= 0) {
     ++reading.line;
-    const char* line = gLine.LineBuffer;
+    const char* line = reader.LineBuffer();
     if (line[0] == ';' || line[0] == '\0') continue;
     const Key* found = nullptr;
     size_t keyLength = 0;
@@ -111,11 +112,11 @@ FileReading ReadParameters(Parameters& out) {
       reading.failure = "Bad parameter\n";
       break;
     }
-    gLine.LineCursor = line + keyLength;
-    out.*(found->value) = ReadDecimal();
+    const char* cursor = line + keyLength;
+    out.*(found->value) = ReadDecimal(cursor);
   }
+  if (length == kLineTooLong) reading.RefuseLongLine(reader);
   file.reset();
-  if (length == kLineTooLong) reading.RefuseLongLine();
   if (!reading.failure.empty()) return reading;
   reading.line = 0;  // what follows concerns the whole file
   for (const Key& key : kKeys) {
@@ -132,8 +133,7 @@ int32_t LoadParameters() {
     std::printf("No %s file\n", kParamsFile);
     return 1;
   }
-  if (reading.longLine) StopAtLongLine(kLineLimit);
-  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  EndOnFailedReading(reading);
   gParams = read;
   return 0;
 }

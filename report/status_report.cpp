@@ -132,10 +132,12 @@ void PrintFiles(const Parameters& p, ReadingNotes& notes) {
 
   const std::string logName = ResultLogName(p.POWER);
   std::deque<std::string> last;
-  ResultLogReading log = ReadResultLog(p.POWER, [&last](SolutionRecord&) {
-    last.emplace_back(gLine.LineBuffer);
-    if (last.size() > kShownImprovements) last.pop_front();
-  });
+  ResultLogReading log = ReadResultLog(
+      p.POWER, [](SolutionRecord&) {}, "",
+      [&last](const char* line) {
+        last.emplace_back(line);
+        if (last.size() > kShownImprovements) last.pop_front();
+      });
   notes.Add(logName, log);
   if (!last.empty()) {
     // Lines carry no time; the file's own says when the last one came.

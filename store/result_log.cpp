@@ -14,6 +14,7 @@
 #include "control/file_reading.hpp"
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
+#include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
@@ -37,39 +38,19 @@ bool AppendSynced(const std::string& name, const std::string& data) {
   return (::close(fd) == 0) && ok;
 }
 
-enum class LineKind { Ignored, Solution, Refused };
-
-// Judges the line in LineBuffer as a line of the log for the power, with the
-// loader's checks in their order; `failure` receives the fatal message of a
-// refused line. A line without line end is only accepted when it holds as an
-// identity: a tear inside a number can leave a line that reads well but is false.
-LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
-                      ParsedSolution& parsed, std::string& failure) {
-  const char first = gLine.LineBuffer[0];
-  if (first == '\0' || first == '/' || first == ';') return LineKind::Ignored;
-  if (first != '(') {
-    failure = "Wrong line: " + std::string(gLine.LineBuffer) + "\n";
-    return LineKind::Refused;
-  }
-  const std::string tooMuch = "Too much terms on " + std::string(gLine.LineBuffer) + "\n";
-  ParseRefusal refusal = TryParseSolutionLine(power, name.c_str(), parsed);
-  if (!refusal.message.empty()) {
-    // 200 Terms were already too many before the bad Term was reached.
-    failure = refusal.atTerm && parsed.count >= kMaxTerms ? tooMuch : refusal.message;
-  } else if (parsed.otherPower) {
-    return LineKind::Ignored;
-  } else if (parsed.count >= kMaxTerms) {
-    failure = tooMuch;
-  } else if (parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
-    failure = "Bad number of terms\n";
-  } else if (failure = StorableRefusal(parsed, name.c_str()); !failure.empty()) {
-    return LineKind::Refused;
-  } else if (unterminated && !IdentityHolds(parsed.terms, parsed.count, power)) {
+// Judges a line of the log for the power. A line without line end is only
+// accepted when it holds as an identity: a tear inside a number can leave a
+// line that reads well but is false.
+LineVerdict JudgeLogLine(const char* line, int32_t power, const std::string& name,
+                         bool unterminated, ParsedSolution& parsed, std::string& failure) {
+  const LineVerdict verdict =
+      JudgeSolutionLine(line, power, SolutionFile::ResultLog, name.c_str(), parsed, failure);
+  if (verdict == LineVerdict::Solution && unterminated &&
+      !IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) {
     failure = "False identity\n";
-  } else {
-    return LineKind::Solution;
+    return LineVerdict::Refused;
   }
-  return LineKind::Refused;
+  return verdict;
 }
 
 // Whether the start-up reader would skip `tail`, the last line of the log
@@ -77,18 +58,13 @@ LineKind JudgeLogLine(int32_t power, const std::string& name, bool unterminated,
 bool TailIsTorn(const std::string& tail, int32_t power, const std::string& name) {
   // Longer than any line this program writes, so it cannot be one of them.
   if (tail.size() >= static_cast<std::size_t>(kLineLimit)) return true;
-  std::FILE* stream = ::fmemopen(const_cast<char*>(tail.data()), tail.size(), "r");
-  if (stream == nullptr) return true;
-  // The log is written in the middle of a run; whatever line someone else was
-  // reading stays as it was.
-  const LineState saved = gLine;
+  FilePtr stream(::fmemopen(const_cast<char*>(tail.data()), tail.size(), "r"));
+  if (!stream) return true;
+  LineReader reader(stream.get());
   ParsedSolution parsed;
   std::string failure;
-  bool torn = LineReader(stream, kLineLimit) >= 0 &&
-              JudgeLogLine(power, name, true, parsed, failure) == LineKind::Refused;
-  std::fclose(stream);
-  gLine = saved;
-  return torn;
+  return reader.TryNext() >= 0 && JudgeLogLine(reader.LineBuffer(), power, name, true, parsed,
+                                               failure) == LineVerdict::Refused;
 }
 
 // Appends the line after a last line that has no line end (an append cut off
@@ -173,7 +149,8 @@ void LogSolution(const SolutionRecord& record) {
   if (!written) StopOnFailedWrite(name);
 }
 
-ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take, const std::string& folder) {
+ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take, const std::string& folder,
+                               const std::function<void(const char* line)>& lines) {
   ResultLogReading reading;
   const std::string name =
       folder.empty() ? ResultLogName(power) : folder + "/" + ResultLogName(power);
@@ -184,33 +161,37 @@ ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take, const st
   }
   ParsedSolution parsed;
   SolutionRecord record;
+  LineReader reader(file.get());
   int32_t length;
-  while ((length = TryLineReader(file.get(), kLineLimit)) >= 0) {
+  while ((length = reader.TryNext()) >= 0) {
     if (StopNow()) {
       reading.stopped = true;
       return reading;
     }
     ++reading.line;
-    switch (JudgeLogLine(power, name, gLine.endedAtEof, parsed, reading.failure)) {
-      case LineKind::Ignored:
+    const char* line = reader.LineBuffer();
+    switch (JudgeLogLine(line, power, name, reader.EndedAtEof(), parsed, reading.failure)) {
+      case LineVerdict::Ignored:
+      case LineVerdict::TooLong:  // only the seed database has these
         continue;
-      case LineKind::Refused:
-        if (gLine.endedAtEof) {
+      case LineVerdict::Refused:
+        if (reader.EndedAtEof()) {
           // Only the last line can lack its line end: an append cut off by a
           // crash. Everything before it is intact, so the reading goes on.
-          reading.tornLine = gLine.LineBuffer;
+          reading.tornLine = line;
           reading.failure.clear();
           continue;
         }
         return reading;
-      case LineKind::Solution:
+      case LineVerdict::Solution:
         FillRecord(parsed, record);
         SortTerms(record);
         take(record);
+        if (lines) lines(line);
         break;
     }
   }
-  if (length == kLineTooLong) reading.RefuseLongLine();
+  if (length == kLineTooLong) reading.RefuseLongLine(reader);
   return reading;
 }
 
@@ -226,8 +207,7 @@ int32_t LoadResultLog(int32_t power) {
   if (!reading.tornLine.empty()) {
     Print("Skipping the torn last line of %s: %s\n", name.c_str(), reading.tornLine.c_str());
   }
-  if (reading.longLine) StopAtLongLine(kLineLimit);
-  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  EndOnFailedReading(reading);
   return 0;
 }
 

@@ -24,14 +24,15 @@ void DivertResultLog(std::function<void(const SolutionRecord&)> diversion);
 struct ResultLogReading : FileReading {
   std::string tornLine;  // a last line without line end that was skipped as torn
 };
-// Hands every solution of DATA<k>.TXT for the power to `take`, with the line
-// still in LineBuffer, and stops at the first line the loader refuses. A last
-// line without line end that cannot be read, or does not hold as an identity,
-// is taken for a line torn by a crash and skipped.
+// Hands every solution of DATA<k>.TXT for the power to `take` (and its line,
+// as written, to `lines`), and stops at the first line the loader refuses. A
+// last line without line end that cannot be read, or does not hold as an
+// identity, is taken for a line torn by a crash and skipped.
 // `folder`: another folder's log instead of this one's (named with it in the
 // messages).
 ResultLogReading ReadResultLog(int32_t power, const SolutionSink& take,
-                               const std::string& folder = "");
+                               const std::string& folder = "",
+                               const std::function<void(const char* line)>& lines = {});
 // Reads DATA<k>.TXT into the store (quietly). Returns 0, or 1 when a stop cut
 // the reading short. A last line without
 // line end that cannot be read, or does not hold as an identity, is taken for

@@ -10,7 +10,7 @@
 #include "control/line_reader.hpp"
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
-#include "store/solution_notation.hpp"
+#include "store/solution_line.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex {
@@ -24,40 +24,31 @@ FileReading ReadSeedDatabase(int32_t power, const SolutionSink& take, const Long
   }
   ParsedSolution parsed;
   SolutionRecord record;
+  LineReader reader(file.get());
   int32_t length;
-  while ((length = TryLineReader(file.get(), kLineLimit)) >= 0) {
+  while ((length = reader.TryNext()) >= 0) {
     if (StopNow()) {
       reading.stopped = true;
       return reading;
     }
     ++reading.line;
-    const char first = gLine.LineBuffer[0];
-    if (first == '\0' || first == '/' || first == ';') continue;
-    if (first != '(') {
-      reading.failure = "Wrong line: " + std::string(gLine.LineBuffer) + "\n";
-      return reading;
+    switch (JudgeSolutionLine(reader.LineBuffer(), power, SolutionFile::SeedDatabase,
+                              kSeedDatabaseFile, parsed, reading.failure)) {
+      case LineVerdict::Ignored:
+        continue;
+      case LineVerdict::TooLong:
+        tooLong(parsed.m, parsed.n);
+        continue;
+      case LineVerdict::Refused:
+        return reading;
+      case LineVerdict::Solution:
+        FillRecord(parsed, record);
+        SortTerms(record);
+        take(record);
+        break;
     }
-    ParseRefusal refusal = TryParseSolutionLine(power, kSeedDatabaseFile, parsed);
-    if (!refusal.message.empty()) {
-      reading.failure = refusal.message;
-      return reading;
-    }
-    if (parsed.otherPower) continue;
-    if (parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
-      reading.failure = "Bad number of terms\n";
-      return reading;
-    }
-    if (parsed.count >= kMaxTerms) {
-      tooLong(parsed.m, parsed.n);
-      continue;
-    }
-    reading.failure = StorableRefusal(parsed, kSeedDatabaseFile);
-    if (!reading.failure.empty()) return reading;
-    FillRecord(parsed, record);
-    SortTerms(record);
-    take(record);
   }
-  if (length == kLineTooLong) reading.RefuseLongLine();
+  if (length == kLineTooLong) reading.RefuseLongLine(reader);
   return reading;
 }
 
@@ -75,8 +66,7 @@ int32_t LoadSeedDatabase(int32_t power) {
     return 0;
   }
   if (reading.stopped) return 1;
-  if (reading.longLine) StopAtLongLine(kLineLimit);
-  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  EndOnFailedReading(reading);
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "control/line_reader.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
+#include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 
@@ -29,20 +30,24 @@ void VerifyFile(const char* name, int32_t power, Tally& tally) {
   if (!file) return;
   ParsedSolution parsed;
   SolutionRecord record;
-  while (LineReader(file.get(), kLineLimit) >= 0) {
-    if (gLine.LineBuffer[0] != '(') continue;
-    ParseRefusal refusal = TryParseSolutionLine(power, name, parsed);
-    if (refusal.message.empty() && parsed.otherPower) continue;
-    // Only a line that the start-up skipped (a torn last line) gets here.
-    if (!refusal.message.empty() || parsed.flaw != nullptr ||
-        parsed.sum != static_cast<int64_t>(parsed.m) + parsed.n) {
-      std::printf("Cannot read a line of %s: %s\n", name, gLine.LineBuffer);
-      continue;
-    }
-    if (parsed.count >= kMaxTerms) {
-      std::printf("Not checkable in %s (%lld Terms): %s\n", name,
-                  static_cast<long long>(parsed.count), gLine.LineBuffer);
-      continue;
+  std::string failure;
+  LineReader reader(file.get());
+  while (reader.Next() >= 0) {
+    const char* line = reader.LineBuffer();
+    if (line[0] != '(') continue;
+    switch (JudgeSolutionLine(line, power, SolutionFile::SeedDatabase, name, parsed, failure)) {
+      case LineVerdict::Ignored:
+        continue;
+      case LineVerdict::Refused:
+        // Only a line that the start-up skipped (a torn last line) gets here.
+        std::printf("Cannot read a line of %s: %s\n", name, line);
+        continue;
+      case LineVerdict::TooLong:
+        std::printf("Not checkable in %s (%lld Terms): %s\n", name,
+                    static_cast<long long>(parsed.count), line);
+        continue;
+      case LineVerdict::Solution:
+        break;
     }
     ++tally.checked;
     if (IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) continue;

@@ -35,6 +35,7 @@
 #include "search/relation_shortening.hpp"
 #include "store/checkpoint.hpp"
 #include "store/seed_database.hpp"
+#include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/store_index.hpp"
@@ -111,16 +112,19 @@ int32_t CheckDatabase(const std::string& path, int32_t power, int32_t& checked) 
   if (!file) return 1;
   int32_t failed = 0;
   ParsedSolution parsed;
-  while (LineReader(file.get(), kLineLimit) >= 0) {
-    if (gLine.LineBuffer[0] != '(') continue;
-    ParseRefusal refusal = TryParseSolutionLine(power, path.c_str(), parsed);
-    if (refusal.message.empty() && parsed.otherPower) continue;
+  std::string failure;
+  LineReader reader(file.get());
+  while (reader.Next() >= 0) {
+    const char* line = reader.LineBuffer();
+    const LineVerdict verdict =
+        JudgeSolutionLine(line, power, SolutionFile::SeedDatabase, path.c_str(), parsed, failure);
+    if (verdict == LineVerdict::Ignored) continue;
     ++checked;
-    const bool readable = refusal.message.empty() &&
-                          parsed.sum == static_cast<int64_t>(parsed.m) + parsed.n &&
-                          parsed.count < kMaxTerms;
-    if (readable && IdentityHolds(parsed.terms, parsed.count, power)) continue;
-    if (++failed <= 5) std::fprintf(stderr, "DATABASE.TXT: bad line %s\n", gLine.LineBuffer);
+    if (verdict == LineVerdict::Solution &&
+        IdentityHolds(parsed.terms, static_cast<int32_t>(parsed.count), power)) {
+      continue;
+    }
+    if (++failed <= 5) std::fprintf(stderr, "DATABASE.TXT: bad line %s\n", line);
   }
   return failed;
 }
@@ -363,9 +367,8 @@ SolutionRecord ToRecord(const Entry& entry) {
 }
 
 bool ParseKnownIdentity(const char* line, Entry& entry) {
-  std::snprintf(gLine.LineBuffer, sizeof gLine.LineBuffer, "%s", line);
   ParsedSolution parsed;
-  if (!TryParseSolutionLine(5, "the maker", parsed).message.empty() || parsed.otherPower) {
+  if (!TryParseSolutionLine(line, 5, "the maker", parsed).message.empty() || parsed.otherPower) {
     return false;
   }
   entry.assign(parsed.terms, parsed.terms + parsed.count);

@@ -117,12 +117,12 @@ using Lines = std::vector<std::string>;
 Lines ReadAll(const std::string& content) {
   WriteFile("in.txt", content);
   std::FILE* f = std::fopen("in.txt", "r");
+  LineReader reader(f);
   Lines lines;
   for (int32_t n = 0; n >= 0;) {
-    n = LineReader(f, kLineLimit);
-    EXPECT_EQ(gLine.LineCursor, gLine.LineBuffer);
-    EXPECT_EQ(std::string(gLine.LineBuffer).size(), static_cast<size_t>(std::max(n, 0)));
-    lines.emplace_back(n < 0 ? "<eof>" : gLine.LineBuffer);
+    n = reader.Next();
+    EXPECT_EQ(std::string(reader.LineBuffer()).size(), static_cast<size_t>(std::max(n, 0)));
+    lines.emplace_back(n < 0 ? "<eof>" : reader.LineBuffer());
   }
   std::fclose(f);
   return lines;
@@ -130,7 +130,10 @@ Lines ReadAll(const std::string& content) {
 
 Outcome ReadRefused(const std::string& content, int32_t limit = kLineLimit) {
   WriteFile("in.txt", content);
-  return Ended([&] { LineReader(std::fopen("in.txt", "r"), limit); });
+  return Ended([&] {
+    LineReader reader(std::fopen("in.txt", "r"), limit);
+    reader.Next();
+  });
 }
 
 using LineReaderTest = FolderTest;
@@ -168,9 +171,9 @@ TEST(ReadDecimal, DigitsStopsAndWrapAround) {
       {"99999999999999999999", 1661992959, 20},
       {"5\xb9", 5, 1}};
   for (const auto& [text, value, consumed] : cases) {
-    gLine.LineCursor = text;
-    EXPECT_EQ(ReadDecimal(), value) << text;
-    EXPECT_EQ(gLine.LineCursor, text + consumed) << text;
+    const char* cursor = text;
+    EXPECT_EQ(ReadDecimal(cursor), value) << text;
+    EXPECT_EQ(cursor, text + consumed) << text;
   }
 }
 

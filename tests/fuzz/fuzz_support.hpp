@@ -23,6 +23,7 @@
 #include "control/parameters.hpp"
 #include "control/run_state.hpp"
 #include "store/best_right_table.hpp"
+#include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 
@@ -118,8 +119,8 @@ inline std::vector<TermList> CheckStore(int32_t power) {
     // The log line of the record reads back as the same solution.
     const std::string line = FormatSolution(r, power) + " (0,0)";
     Require(line.size() < static_cast<size_t>(kLineLimit), "the line fits the reader");
-    std::copy(line.c_str(), line.c_str() + line.size() + 1, gLine.LineBuffer);
-    Require(TryParseSolutionLine(power, "fuzz", parsed).message.empty() && !parsed.otherPower,
+    Require(TryParseSolutionLine(line.c_str(), power, "fuzz", parsed).message.empty() &&
+                !parsed.otherPower,
             "a written line is read");
     Require(parsed.m == r.leftCount && parsed.n == r.rightCount && parsed.count == r.termCount,
             "a written line gives back m, n and the Term count");
