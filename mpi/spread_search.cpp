@@ -12,8 +12,8 @@
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
 #include "control/signals.hpp"
-#include "mpi/record_messages.hpp"
 #include "search/random.hpp"
+#include "store/record_codec.hpp"
 #include "store/result_log.hpp"
 #include "store/solution_store.hpp"
 

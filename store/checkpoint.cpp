@@ -6,12 +6,14 @@
 
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "control/atomic_file.hpp"
 #include "control/console.hpp"
 #include "control/fatal_error.hpp"
 #include "control/file_reading.hpp"
 #include "control/run_state.hpp"
+#include "store/record_codec.hpp"
 #include "store/solution_store.hpp"
 
 namespace quorvex {
@@ -19,11 +21,6 @@ namespace quorvex {
 CheckpointState gCheckpoint;
 
 namespace {
-
-void AppendInt32(std::string& bytes, int32_t value) {
-  const uint32_t bits = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFF);
-}
 
 // Copies `from` to a new file `to` (never over an existing one). Returns 0 or
 // the errno of the failure.
@@ -84,35 +81,6 @@ void KeepDamagedOriginal(const std::string& name) {
   StopOnFailedWrite(name + ".bad");
 }
 
-enum class EntryRead { Read, Damaged, Corrupt };
-
-// Reads one entry into the record. Damaged: a term count outside 1..200 or
-// the end of the file inside the entry. Corrupt: Terms that cannot be part of
-// any solution.
-EntryRead ReadEntry(std::FILE* file, SolutionRecord& record) {
-  int32_t termCount = 0;
-  if (!ReadInt32(file, termCount) || termCount <= 0 || termCount > kMaxTerms) {
-    return EntryRead::Damaged;
-  }
-  for (int32_t j = 0; j < termCount; ++j) {
-    Term& term = record.terms[j];
-    if (!ReadInt32(file, term.base)) return EntryRead::Damaged;
-    if (!ReadInt32(file, term.multiplicity)) return EntryRead::Damaged;
-    if (term.base <= 0 || term.multiplicity == 0) return EntryRead::Corrupt;
-  }
-  // A side of 2^31 powers or more cannot be counted in the record's 32 bits,
-  // so no store can have written it.
-  const SideCounts sides = CountSides(record.terms, termCount);
-  if (!SidesFit(sides)) return EntryRead::Corrupt;
-  record.next = nullptr;
-  record.prev = nullptr;
-  record.signature = 0;
-  record.termCount = termCount;
-  record.leftCount = static_cast<int32_t>(sides.positive);
-  record.rightCount = static_cast<int32_t>(sides.negative);
-  return EntryRead::Read;
-}
-
 }  // namespace
 
 void ForgetCheckpointDamage() {
@@ -121,12 +89,6 @@ void ForgetCheckpointDamage() {
 
 std::string CheckpointName(int32_t power) {
   return "DATA" + std::to_string(power) + ".BIN";
-}
-
-void WriteInt32(int32_t value, std::FILE* stream) {
-  std::string bytes;
-  AppendInt32(bytes, value);
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
 bool ReadInt32(std::FILE* stream, int32_t& value) {
@@ -154,14 +116,13 @@ void SaveCheckpoint(int32_t power) {
   bytes.reserve(size);
   AppendInt32(bytes, gStore.count);
   int32_t written = 0;
+  std::vector<int32_t> words;
   for (const SolutionRecord& slot : gStore.slots) {
     if (slot.termCount == 0) continue;
     ++written;
-    AppendInt32(bytes, slot.termCount);
-    for (int32_t j = 0; j < slot.termCount; ++j) {
-      AppendInt32(bytes, slot.terms[j].base);
-      AppendInt32(bytes, slot.terms[j].multiplicity);
-    }
+    words.clear();
+    AppendRecord(words, slot);
+    for (const int32_t word : words) AppendInt32(bytes, word);
   }
   // Written beside the old file and renamed over it: a crash or a full disk
   // leaves the previous checkpoint whole.
@@ -192,14 +153,15 @@ CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool s
       Print("%d/%d\r", reading.read, reading.total);
       FlushConsole();
     }
-    switch (ReadEntry(file.get(), record)) {
-      case EntryRead::Damaged:
+    switch (
+        ReadRecordWords([&file](int32_t& value) { return ReadInt32(file.get(), value); }, record)) {
+      case RecordRead::Damaged:
         reading.damaged = true;
         continue;
-      case EntryRead::Corrupt:
+      case RecordRead::Corrupt:
         reading.failure = "Corrupted data in the file\n";
         return reading;
-      case EntryRead::Read:
+      case RecordRead::Read:
         ++reading.read;
         SortTerms(record);
         take(record);

@@ -41,7 +41,6 @@ CheckpointReading ReadCheckpoint(int32_t power, const SolutionSink& take, bool s
 // the reading short.
 int32_t LoadCheckpoint(int32_t power);
 
-void WriteInt32(int32_t value, std::FILE* stream);
 // Reads a little-endian 32-bit value; false at end of file.
 bool ReadInt32(std::FILE* stream, int32_t& value);
 

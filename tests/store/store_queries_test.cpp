@@ -14,6 +14,7 @@
 #include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
 #include "store/checkpoint.hpp"
+#include "store/record_codec.hpp"
 #include "store/solution_store.hpp"
 #include "store/store_scan.hpp"
 #include "test_support.hpp"
@@ -23,19 +24,23 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kFullStore = std::string(QUORVEX_SOURCE_DIR) + "/bench/data/DATA5.BIN";
+// A full store of 10000 k = 5 solutions, checkpointed by a seeded search.
+const std::string kData = std::string(QUORVEX_SOURCE_DIR) + "/tests/data";
+const std::string kFullStore = kData + "/DATA5.BIN";
 
-// The first `count` entries of the full k = 5 store, as a checkpoint file.
+// The first `count` entries of the full store, as a checkpoint file.
 std::string FirstEntries(int32_t count) {
-  std::string bytes = ReadFile(kFullStore);
-  size_t at = 4;
-  for (int32_t i = 0; i < count; ++i) {
-    int32_t terms;
-    std::memcpy(&terms, bytes.data() + at, 4);
-    at += 4 + 8 * static_cast<size_t>(terms);
-  }
-  std::string head = bytes.substr(0, at);
-  std::memcpy(head.data(), &count, 4);
+  std::string head;
+  AppendInt32(head, count);
+  int32_t taken = 0;
+  ReadCheckpoint(
+      5,
+      [&](SolutionRecord& record) {
+        std::vector<int32_t> words;
+        if (taken++ < count) AppendRecord(words, record);
+        for (const int32_t word : words) AppendInt32(head, word);
+      },
+      false, kData);
   return head;
 }
 
