@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
 #include "search/search_iteration.hpp"

@@ -5,9 +5,9 @@
 
 #include <vector>
 
+#include "base/run_state.hpp"
 #include "bench/bench_support.hpp"
-#include "control/parameters.hpp"
-#include "control/run_state.hpp"
+#include "run/parameters.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/shorten_against_store.hpp"

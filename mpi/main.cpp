@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/entry.hpp"
-#include "control/usage.hpp"
+#include "cli/entry.hpp"
+#include "cli/usage.hpp"
 #include "mpi/spread_search.hpp"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "control/console.hpp"
-#include "control/exported.hpp"
-#include "control/fatal_error.hpp"
-#include "control/run_state.hpp"
-#include "control/signals.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/run_state.hpp"
+#include "base/signals.hpp"
+#include "run/exported.hpp"
 #include "search/random.hpp"
 #include "store/record_codec.hpp"
 #include "store/result_log.hpp"

@@ -8,7 +8,7 @@
 // process 0 passes what enters its own store on to all the others.
 #include <mpi.h>
 
-#include "control/entry.hpp"
+#include "cli/entry.hpp"
 
 namespace quorvex {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "store/best_sizes.hpp"
+#include "report/best_sizes.hpp"
 
 namespace quorvex {
 

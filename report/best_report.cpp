@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "control/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "report/best_chart.hpp"
+#include "report/best_sizes.hpp"
 #include "report/reading_notes.hpp"
-#include "store/best_sizes.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_notation.hpp"
 

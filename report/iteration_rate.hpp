@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "control/parameters.hpp"
+#include "run/parameters.hpp"
 
 namespace quorvex {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "control/line_reader.hpp"
+#include "base/line_reader.hpp"
 
 namespace quorvex {
 

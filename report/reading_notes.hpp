@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "control/file_reading.hpp"
-#include "control/parameters.hpp"
+#include "base/file_reading.hpp"
+#include "run/parameters.hpp"
 #include "store/checkpoint.hpp"
 #include "store/result_log.hpp"
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "control/file_reading.hpp"
-#include "control/folder_lock.hpp"
-#include "control/line_reader.hpp"
+#include "base/file_reading.hpp"
+#include "base/folder_lock.hpp"
+#include "base/line_reader.hpp"
 #include "report/iteration_rate.hpp"
 #include "report/reading_notes.hpp"
 #include "search/cross_reduction.hpp"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # How many small faults the tests catch. One at a time, an operator of the
-# engine (store/, search/, control/) is changed: < <= > >= loosened or
+# engine (base/, store/, search/, run/) is changed: < <= > >= loosened or
 # tightened, == and != or && and || swapped, "+ 1" made "+ 2", "- 1" made "- 0".
 # SEED draws the sites from every such spot outside comments, literals and
 # preprocessor lines. A fault that does not compile is skipped; else the unit
@@ -21,7 +21,7 @@ trap '[ -z "$child" ] || kill "$child" 2>/dev/null; exit 130' INT TERM
 # `timeout` stops the command's whole process group, on overrun or interrupt.
 run() { timeout -k 10 "$limit" nice -n 5 "$@" </dev/null >>"$log" 2>&1 & child=$! && wait $child; }
 
-sites=$(cd "$root" && python3 - "$2" "$3" store/*.cpp search/*.cpp control/*.cpp <<'EOF'
+sites=$(cd "$root" && python3 - "$2" "$3" base/*.cpp store/*.cpp search/*.cpp run/*.cpp <<'EOF'
 import random, re, sys
 swaps = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==", "&&": "||",
          "||": "&&", "+ 1": "+ 2", "- 1": "- 0"}

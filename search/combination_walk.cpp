@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
 #include "store/store_scan.hpp"

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <limits>
 
-#include "control/console.hpp"
-#include "control/fatal_error.hpp"
-#include "control/run_state.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/run_state.hpp"
 #include "search/combination_walk.hpp"
 #include "search/random.hpp"
 #include "store/best_right_table.hpp"

@@ -7,9 +7,9 @@
 #include <initializer_list>
 #include <limits>
 
-#include "control/console.hpp"
-#include "control/fatal_error.hpp"
-#include "control/run_state.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/run_state.hpp"
 #include "search/combination_walk.hpp"
 #include "search/search_iteration.hpp"
 #include "search/shorten_against_store.hpp"

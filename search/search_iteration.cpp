@@ -13,9 +13,9 @@
 #include <limits>
 #include <mutex>
 
-#include "control/console.hpp"
-#include "control/fatal_error.hpp"
-#include "control/run_state.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/run_state.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"
 #include "store/solution_store.hpp"

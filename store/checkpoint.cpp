@@ -8,11 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "control/atomic_file.hpp"
-#include "control/console.hpp"
-#include "control/fatal_error.hpp"
-#include "control/file_reading.hpp"
-#include "control/run_state.hpp"
+#include "base/atomic_file.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/file_reading.hpp"
+#include "base/run_state.hpp"
 #include "store/record_codec.hpp"
 #include "store/solution_store.hpp"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "control/file_reading.hpp"
+#include "base/file_reading.hpp"
 #include "store/solution_record.hpp"
 
 namespace quorvex {

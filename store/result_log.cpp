@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "control/atomic_file.hpp"
-#include "control/console.hpp"
-#include "control/fatal_error.hpp"
-#include "control/file_reading.hpp"
-#include "control/line_reader.hpp"
-#include "control/run_state.hpp"
+#include "base/atomic_file.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
+#include "base/file_reading.hpp"
+#include "base/line_reader.hpp"
+#include "base/run_state.hpp"
 #include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "control/file_reading.hpp"
+#include "base/file_reading.hpp"
 #include "store/solution_record.hpp"
 
 namespace quorvex {

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "control/line_reader.hpp"
+#include "base/line_reader.hpp"
 
 namespace quorvex {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "store/best_right_table.hpp"
 
 namespace quorvex {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "control/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace quorvex {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "control/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "store/best_right_table.hpp"
 #include "store/result_log.hpp"
 #include "store/store_index.hpp"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "control/file_reading.hpp"
-#include "control/line_reader.hpp"
+#include "base/file_reading.hpp"
+#include "base/line_reader.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_line.hpp"

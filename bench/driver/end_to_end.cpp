@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "base/run_state.hpp"
 #include "bench/bench_support.hpp"
-#include "control/parameters.hpp"
-#include "control/run_state.hpp"
 #include "quorvex.h"
+#include "run/parameters.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/search_iteration.hpp"

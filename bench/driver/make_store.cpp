@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "base/line_reader.hpp"
 #include "bench/bench_support.hpp"
-#include "control/line_reader.hpp"
 #include "quorvex.h"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"

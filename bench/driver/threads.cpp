@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "bench/bench_support.hpp"
-#include "control/exported.hpp"
-#include "control/worker_pool.hpp"
+#include "run/exported.hpp"
+#include "run/worker_pool.hpp"
 #include "search/search_iteration.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 // time would take hours over, end at once where they must.
 #include <random>
 
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "search/cross_reduction.hpp"
 #include "search/random.hpp"
 #include "search/relation_shortening.hpp"

@@ -1,4 +1,4 @@
-#include "control/run_state.hpp"
+#include "base/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_record.hpp"
 #include "store/solution_store.hpp"

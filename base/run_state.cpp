@@ -1,0 +1,7 @@
+#include "base/run_state.hpp"
+
+namespace quorvex {
+
+RunState gRun;
+
+}  // namespace quorvex

@@ -1,0 +1,5 @@
+#include "cli/entry.hpp"
+
+int main(int argc, char** argv) {
+  return quorvex::ProgramEntry(argc, argv);
+}

@@ -1,5 +1,0 @@
-#include "control/entry.hpp"
-
-int main(int argc, char** argv) {
-  return quorvex::ProgramEntry(argc, argv);
-}

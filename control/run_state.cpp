@@ -1,7 +1,0 @@
-#include "control/run_state.hpp"
-
-namespace quorvex {
-
-RunState gRun;
-
-}  // namespace quorvex
