@@ -181,7 +181,7 @@ int32_t LoadCheckpoint(int32_t power) {
     return 0;
   }
   if (reading.stopped) return 1;
-  if (!reading.failure.empty()) FatalError(reading.failure.c_str());
+  EndOnFailedReading(reading);
   if (reading.damaged) {
     Print("Corrupted bin file, continuing\n");
     gCheckpoint.damaged = true;
