@@ -72,7 +72,16 @@ int MergeFolders(int32_t power, const std::vector<std::string>& folders) {
             binReading.damaged ? "Corrupted bin file\n" : binReading.failure.c_str());
       status = 1;
     }
-    if (logReading.stopped || binReading.stopped) return 1;
+    if (logReading.stopped || binReading.stopped) {
+      // What came in so far is kept, as a stopped search keeps what it found;
+      // a merge run again takes the rest.
+      SaveCheckpoint(power);
+      Print("Merge stopped in %s: %lld solutions taken so far, %lld new\n", folder.c_str(),
+            static_cast<long long>(all.read + tally.read),
+            static_cast<long long>(all.entered + tally.entered));
+      FlushConsole();
+      return 1;
+    }
     Print("From %s: %lld solutions, %lld new%s\n", folder.c_str(),
           static_cast<long long>(tally.read), static_cast<long long>(tally.entered),
           tally.wrong > 0 ? (", " + std::to_string(tally.wrong) + " false, left out").c_str() : "");

@@ -11,7 +11,8 @@ namespace quorvex {
 // first, a false one reported and left out; duplicates dropped, improvements
 // logged as the search logs them; then the checkpoint rewritten. The other
 // folders are only read. Returns the exit status: 0 when every solution held
-// and every file could be read, else 1.
+// and every file could be read, else 1. A stop ends it at the next solution,
+// with what came in so far saved.
 int MergeFolders(int32_t power, const std::vector<std::string>& folders);
 
 }  // namespace quorvex
