@@ -49,15 +49,18 @@ int MergeFolders(int32_t power, const std::vector<std::string>& folders) {
       continue;
     }
     Tally tally;
-    // What enters the store is new to this folder.
-    ObserveStoreEntries([&tally](const SolutionRecord&) { ++tally.entered; });
     const std::string log = folder + "/" + ResultLogName(power);
     const std::string checkpoint = folder + "/" + CheckpointName(power);
-    const ResultLogReading logReading = ReadResultLog(
-        power, [&](SolutionRecord& r) { Take(r, power, log, tally); }, folder);
-    const CheckpointReading binReading = ReadCheckpoint(
-        power, [&](SolutionRecord& r) { Take(r, power, checkpoint, tally); }, false, folder);
-    ObserveStoreEntries(nullptr);
+    ResultLogReading logReading;
+    CheckpointReading binReading;
+    {
+      // What enters the store is new to this folder.
+      const StoreEntryWatch entering([&tally](const SolutionRecord&) { ++tally.entered; });
+      logReading = ReadResultLog(
+          power, [&](SolutionRecord& r) { Take(r, power, log, tally); }, folder);
+      binReading = ReadCheckpoint(
+          power, [&](SolutionRecord& r) { Take(r, power, checkpoint, tally); }, false, folder);
+    }
     if (logReading.missing && binReading.missing) {
       Print("No %s or %s in %s\n", ResultLogName(power).c_str(), CheckpointName(power).c_str(),
             folder.c_str());

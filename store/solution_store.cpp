@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "base/fatal_error.hpp"
 #include "store/best_right_table.hpp"
@@ -19,10 +21,24 @@ namespace {
 std::atomic<int32_t> gGlanceCount{0};
 std::atomic<int64_t> gGlanceFewest{0};
 
-std::function<void(const SolutionRecord&)> gObserver;
+}  // namespace
+
+// The watches alive now, in the order they began; kept under the store's lock.
+class StoreEntryWatchers {
+ public:
+  static std::vector<StoreEntryWatch*>& All() {
+    static std::vector<StoreEntryWatch*> watches;
+    return watches;
+  }
+  static void Tell(const SolutionRecord& record) {
+    for (StoreEntryWatch* watch : All()) watch->seen_(record);
+  }
+};
+
+namespace {
 
 void NoteEntered(const SolutionRecord& record) {
-  if (gObserver) gObserver(record);
+  StoreEntryWatchers::Tell(record);
   const int64_t size = int64_t{record.leftCount} + record.rightCount;
   const int64_t fewest = gGlanceFewest.load(std::memory_order_relaxed);
   if (fewest == 0 || size < fewest) gGlanceFewest.store(size, std::memory_order_relaxed);
@@ -101,8 +117,21 @@ std::mutex& StoreMutex() {
   return mutex;
 }
 
+StoreEntryWatch::StoreEntryWatch(std::function<void(const SolutionRecord&)> seen)
+    : seen_(std::move(seen)) {
+  std::lock_guard lock(StoreMutex());
+  StoreEntryWatchers::All().push_back(this);
+}
+
+StoreEntryWatch::~StoreEntryWatch() {
+  std::lock_guard lock(StoreMutex());
+  std::erase(StoreEntryWatchers::All(), this);
+}
+
 void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer) {
-  gObserver = std::move(observer);
+  static std::unique_ptr<StoreEntryWatch> watch;
+  watch.reset();
+  if (observer) watch = std::make_unique<StoreEntryWatch>(std::move(observer));
 }
 
 StoreGlance GlanceAtStore() {

@@ -35,9 +35,23 @@ struct StoreGlance {
 };
 StoreGlance GlanceAtStore();
 
-// Called with every record that enters the store (added or put in place of
-// another), in canonical form, under the store's lock: a search spread over
-// processes passes such records on to the others. None by default.
+// Is told of every record that enters the store (added or put in place of
+// another), in canonical form and under the store's lock, for as long as it
+// lives: merge counts what is new to the folder, a search spread over
+// processes passes such records on to the others.
+class StoreEntryWatch {
+ public:
+  explicit StoreEntryWatch(std::function<void(const SolutionRecord&)> seen);
+  ~StoreEntryWatch();
+  StoreEntryWatch(const StoreEntryWatch&) = delete;
+  StoreEntryWatch& operator=(const StoreEntryWatch&) = delete;
+
+ private:
+  friend class StoreEntryWatchers;
+  std::function<void(const SolutionRecord&)> seen_;
+};
+// One process-wide watch, set or cleared (spread search, until it holds
+// watches of its own).
 void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer);
 // Canonicalizes the record in place, rejects duplicates and out-of-range m,
 // logs and lowers the table on improvement (modes 1 and 2), then adds it,
