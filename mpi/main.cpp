@@ -7,30 +7,14 @@
 #include <cstring>
 
 #include "cli/entry.hpp"
-#include "cli/usage.hpp"
+#include "cli/options.hpp"
 #include "mpi/spread_search.hpp"
-
-namespace {
-
-const char* const kSpreadUsage =
-    "Usage: mpirun -np P quorvex-mpi [--seed N] [--threads N] [--quiet]\n"
-    "\n"
-    "Runs the search of quorvex over the P processes of an Open MPI job, on one\n"
-    "machine or many. Process 0 owns the working folder (its lock and every file)\n"
-    "and alone prints; the others keep a store in memory, run the iterations it\n"
-    "hands them and send it what enters their store. Stop the job with Ctrl-C on\n"
-    "mpirun or a signal to process 0, and run the same command again to resume.\n"
-    "With one process it is quorvex. The options and files are those of quorvex:\n"
-    "\n";
-
-}  // namespace
 
 int main(int argc, char** argv) {
   // Help needs no job: it is printed before Open MPI starts.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kSpreadUsage, stdout);
-      std::fputs(quorvex::UsageText().c_str(), stdout);
+      std::fputs(quorvex::SpreadUsageText().c_str(), stdout);
       return 0;
     }
   }

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/usage.hpp"
+#include "cli/options.hpp"
 #include "test_support.hpp"
 
 namespace quorvex {
