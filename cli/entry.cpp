@@ -109,11 +109,11 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
   SetQuietConsole(line.quiet);
   if (extension != nullptr) extension->Loaded(seed, line.threads);
   WorkerPool pool(line.threads, seed, RunIteration);
-  if (extension != nullptr) extension->Started(pool);
+  if (extension != nullptr) extension->Started(pool.Scheduler());
   const int status = RunLoop(pool);
   if (extension != nullptr) extension->Ended(status);
   // A worker left inside a reduction by a stop cannot be waited for.
-  if (pool.Abandoned()) ExitProcess(status);
+  if (pool.Scheduler().Abandoned()) ExitProcess(status);
   StopKeyboardWatch();
   KeyboardEnd();
   return Finish(status);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "run/worker_pool.hpp"
+#include "run/scheduler.hpp"
 
 namespace quorvex {
 
@@ -14,9 +14,9 @@ class SearchExtension {
   virtual ~SearchExtension() = default;
   // The store and the parameters are loaded; the search is about to begin.
   virtual void Loaded(uint32_t seed, int32_t threads) = 0;
-  // The workers of this process are ready; more may be served through the
-  // pool's TakeIteration and FinishIteration until Ended.
-  virtual void Started(WorkerPool& pool) = 0;
+  // The workers of this process are ready; more may take iterations from
+  // the scheduler (Take and Finish) until Ended.
+  virtual void Started(IterationScheduler& scheduler) = 0;
   // The run loop has returned with `status` (its saves are done).
   virtual void Ended(int status) = 0;
 };

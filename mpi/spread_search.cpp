@@ -12,6 +12,7 @@
 #include "base/run_state.hpp"
 #include "base/signals.hpp"
 #include "run/exported.hpp"
+#include "run/worker_pool.hpp"
 #include "search/random.hpp"
 #include "store/record_codec.hpp"
 #include "store/result_log.hpp"
@@ -26,10 +27,6 @@ constexpr int kStartTag = 1;   // process 0 -> others: how to begin, or to quit 
 constexpr int kWorkTag = 2;    // process 0 -> one: an iteration to run, or stop
 constexpr int kResultTag = 3;  // one -> process 0: how its iteration ended, and what it found
 enum Order : int32_t { kQuit = 0, kBegin = 1, kIterate = 2, kStop = 3 };
-
-// After the run loop has ended, how long process 0 waits for iterations still
-// running elsewhere before it ends the job without them.
-constexpr auto kLastResults = std::chrono::seconds(2);
 
 void Send(const std::vector<int32_t>& message, int to, int tag) {
   MPI_Send(message.data(), static_cast<int>(message.size()), MPI_INT32_T, to, tag, MPI_COMM_WORLD);
@@ -81,8 +78,8 @@ class Coordinator : public SearchExtension {
     });
   }
 
-  void Started(WorkerPool& pool) override {
-    pool_ = &pool;
+  void Started(IterationScheduler& scheduler) override {
+    scheduler_ = &scheduler;
     serving_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
   }
 
@@ -119,23 +116,21 @@ class Coordinator : public SearchExtension {
   void Serve(std::stop_token stop) {
     std::vector<bool> busy(static_cast<size_t>(processes_), false);
     int running = 0;
-    auto deadline = std::chrono::steady_clock::time_point::max();
-    for (;;) {
+    // The scheduler's stop rule holds here too: the run loop has waited its
+    // grace for every iteration under way before it ends, so what is still
+    // running elsewhere then is left behind.
+    while (!stop.stop_requested()) {
       bool acted = false;
-      if (!stop.stop_requested()) {
-        for (int p = 1; p < processes_; ++p) {
-          IterationArgs args;
-          if (busy[p] || !pool_->TakeIteration(args)) continue;
-          std::vector<int32_t> message{kIterate,       args.power,     args.maxBase,
-                                       args.blockSize, args.workTerms, 0};
-          message[5] = TakeOutgoing(p, message);
-          Send(message, p, kWorkTag);
-          busy[p] = true;
-          ++running;
-          acted = true;
-        }
-      } else if (deadline == std::chrono::steady_clock::time_point::max()) {
-        deadline = std::chrono::steady_clock::now() + kLastResults;
+      for (int p = 1; p < processes_; ++p) {
+        IterationArgs args;
+        if (busy[p] || !scheduler_->Take(args)) continue;
+        std::vector<int32_t> message{kIterate,       args.power,     args.maxBase,
+                                     args.blockSize, args.workTerms, 0};
+        message[5] = TakeOutgoing(p, message);
+        Send(message, p, kWorkTag);
+        busy[p] = true;
+        ++running;
+        acted = true;
       }
       int waiting = 0;
       MPI_Iprobe(MPI_ANY_SOURCE, kResultTag, MPI_COMM_WORLD, &waiting, MPI_STATUS_IGNORE);
@@ -147,12 +142,7 @@ class Coordinator : public SearchExtension {
         --running;
         acted = true;
       }
-      // After a stop the results still on their way would come too late for
-      // the saves already made.
-      if (stop.stop_requested() &&
-          (running == 0 || StopNow() || std::chrono::steady_clock::now() >= deadline)) {
-        break;
-      }
+      // Results come over MPI, which has no wait that a stop could break.
       if (!acted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     const std::vector<int32_t> end{kStop};
@@ -193,11 +183,11 @@ class Coordinator : public SearchExtension {
       InsertAll(result, 2, result[1], InsertLogged);
       origin_ = 0;
     }
-    pool_->FinishIteration(outcome);
+    scheduler_->Finish(outcome);
   }
 
   const int processes_;
-  WorkerPool* pool_ = nullptr;
+  IterationScheduler* scheduler_ = nullptr;
   std::jthread serving_;
   bool begun_ = false;
   bool allStopped_ = true;

@@ -54,12 +54,12 @@ int64_t IterationsUntil(int32_t counter, int32_t period) {
 // every iteration.
 class StatusLine {
  public:
-  explicit StatusLine(WorkerPool& pool) : pool_(pool), last_(Clock::now()) {}
+  explicit StatusLine(IterationScheduler& scheduler) : scheduler_(scheduler), last_(Clock::now()) {}
   void Tick() {
     const Clock::time_point now = Clock::now();
     const double seconds = std::chrono::duration<double>(now - last_).count();
     if (seconds < kPeriodSeconds) return;
-    const int64_t finished = pool_.FinishedIterations();
+    const int64_t finished = scheduler_.FinishedIterations();
     const StoreGlance store = GlanceAtStore();
     Print("Status: %.2f iterations/s, MaxBase %d, %d solutions stored, best m+n %lld\n",
           static_cast<double>(finished - finished_) / seconds, gParams.START, store.count,
@@ -72,7 +72,7 @@ class StatusLine {
  private:
   using Clock = std::chrono::steady_clock;
   static constexpr double kPeriodSeconds = 10.0;
-  WorkerPool& pool_;
+  IterationScheduler& scheduler_;
   Clock::time_point last_;
   int64_t finished_ = 0;
 };
@@ -89,7 +89,7 @@ bool RunStep(WorkerPool& pool) {
     const int64_t batch = std::min({static_cast<int64_t>(p.ITERATIONS) - p.CURRENTITERATION,
                                     IterationsUntil(p.CURRENTSAVE, p.SAVE),
                                     IterationsUntil(p.CURRENTNEMB, p.NEMB), int64_t{INT32_MAX}});
-    const int32_t finished = pool.RunIterations(
+    const int32_t finished = pool.Scheduler().Run(
         IterationArgs{p.POWER, p.START, p.BLOCKSIZE, p.WORKTERMS}, static_cast<int32_t>(batch));
     for (int32_t i = 0; i < finished; ++i) {
       ++p.CURRENTITERATION;
@@ -108,12 +108,12 @@ bool RunStep(WorkerPool& pool) {
 
 int RunLoop(WorkerPool& pool) {
   Parameters& p = gParams;
-  StatusLine status(pool);
-  if (QuietConsole()) pool.WhileWaiting([&status] { status.Tick(); });
+  StatusLine status(pool.Scheduler());
+  if (QuietConsole()) pool.Scheduler().WhileWaiting([&status] { status.Tick(); });
   // The status line lives here only.
   struct Untick {
     WorkerPool& pool;
-    ~Untick() { pool.WhileWaiting(nullptr); }
+    ~Untick() { pool.Scheduler().WhileWaiting(nullptr); }
   } untick{pool};
   for (;;) {
     while (p.START != p.END) {

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
       bench::MutedConsole muted;
       WorkerPool pool(workers, seed, TimedIteration);
       const Clock::time_point start = Clock::now();
-      pool.RunIterations(IterationArgs{power, maxBase, 20, 0}, iterations);
+      pool.Scheduler().Run(IterationArgs{power, maxBase, 20, 0}, iterations);
       wall = std::chrono::duration<double>(Clock::now() - start).count();
     }
     const double rate = iterations / wall;
