@@ -48,5 +48,55 @@ cmp -s "$work/plain.out" "$work/one.out" || fail "one process: output differs fr
 for file in PARAMS.INI DATA4.TXT DATA4.BIN STATS.TXT; do
   cmp -s "$work/plain/$file" "$work/one/$file" || fail "one process: $file differs"
 done
+# A job of three processes ended midway, by Ctrl-C on mpirun and by the death
+# of a process other than 0, then run again: the folder loads whole, what was
+# saved holds, and the second job walks on from where the first stopped to
+# the end, logging nothing twice.
+rank_pid() { # rank: the pid of that process of the running job
+  local pid
+  for pid in $(pgrep -f "$spread --seed 11"); do
+    if tr '\0' '\n' </proc/"$pid"/environ 2>/dev/null | grep -qx "OMPI_COMM_WORLD_RANK=$1"; then
+      echo "$pid"
+    fi
+  done
+}
+for ending in interrupt rank-death; do
+  folder=$work/$ending
+  mkdir "$folder"
+  write_params "$folder" START=60 END=63 ITERATIONS=30 SAVE=2 NEMB=7 WEIGHT=1 NEMBPASS=1
+  (cd "$folder" && exec "${mpi[@]}" -np 3 "$spread" --seed 11 >"$work/$ending.out" 2>&1) &
+  job=$!
+  for _ in $(seq 400); do
+    [ "$(grep -c '^Average=' "$work/$ending.out" 2>/dev/null)" -ge 4 ] && break
+    sleep 0.05
+  done
+  if [ "$ending" = interrupt ]; then
+    kill -INT "$job"
+  else
+    victim=$(rank_pid 1)
+    [ -n "$victim" ] || fail "$ending: no process of rank 1"
+    kill -KILL "$victim"
+  fi
+  status=0
+  wait "$job" || status=$?
+  [ "$status" -ne 0 ] || fail "$ending: the job ended as if done"
+  # mpirun may end a moment before the last of its processes.
+  for _ in $(seq 60); do
+    [ -z "$(pgrep -f "$spread --seed 11")" ] && break
+    sleep 0.05
+  done
+  [ -z "$(pgrep -f "$spread --seed 11")" ] || fail "$ending: processes left running"
+  expect_sound_restart "$folder" "$ending"
+  grep -qx "START=63" "$folder/PARAMS.INI" && fail "$ending: the walk was already done"
+  sed -i 's/^ITERATIONS=30$/ITERATIONS=2/' "$folder/PARAMS.INI"
+  (cd "$folder" && "${mpi[@]}" -np 3 "$spread" --seed 12 >"$work/$ending-again.out" 2>&1) ||
+    fail "$ending: the second job: status $?: $(tail -c 300 "$work/$ending-again.out")"
+  grep -qx "START=63" "$folder/PARAMS.INI" || fail "$ending: the second job did not walk to the end"
+  twice=$(grep '^(' "$folder/DATA4.TXT" | sed 's/ ([-0-9]*,[0-9]*)$//' | sort | uniq -d)
+  [ -z "$twice" ] || fail "$ending: logged twice: $twice"
+  expect_sound_restart "$folder" "$ending, then again"
+done
+
 echo "three processes: $(grep -c '^(' "$work/three/DATA4.TXT") lines logged, all true and" \
-  "distinct, $stored solutions saved and loaded again; one process: as the plain program"
+  "distinct, $stored solutions saved and loaded again; one process: as the plain program;" \
+  "interrupted and with a process killed, sound and resumed to the end"
