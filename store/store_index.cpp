@@ -99,7 +99,7 @@ void ResetStoreIndex() {
   index.occupied = SlotSet{};
   index.unusual = SlotSet{};
   for (SlotSet& holders : index.holdingSmall) holders = SlotSet{};
-  std::fill(index.withSmallerSide, index.withSmallerSide + kTableSize, 0);
+  index.withSides.clear();
   for (std::vector<BaseEntry>& list : index.byBase) list.clear();
   index.byLargeBase.clear();
   index.dense.clear();
@@ -156,7 +156,10 @@ void IndexSlot(int32_t slot, bool added) {
   }
   filter.size = signs.positiveSum + signs.negativeSum;
   filter.smallerSide = std::min(signs.positiveSum, signs.negativeSum);
-  if (filter.smallerSide < kTableSize) ++index.withSmallerSide[filter.smallerSide];
+  filter.positive = signs.positiveSum;
+  if (filter.smallerSide < kTableSize) {
+    ++index.withSides[{filter.smallerSide, signs.positiveSum, signs.negativeSum}];
+  }
 }
 
 void UnindexSlot(int32_t slot) {
@@ -197,7 +200,11 @@ void UnindexSlot(int32_t slot) {
       if (list.empty() && base >= kDirectBaseLimit) index.byLargeBase.erase(base);
     }
     const int32_t smallerSide = index.filter[slot].smallerSide;
-    if (smallerSide < kTableSize) --index.withSmallerSide[smallerSide];
+    if (smallerSide < kTableSize) {
+      const SlotSigns& signs = index.signs[slot];
+      auto sides = index.withSides.find({smallerSide, signs.positiveSum, signs.negativeSum});
+      if (--sides->second == 0) index.withSides.erase(sides);
+    }
   }
   RemoveSlot(index.occupied, slot);
   RemoveSlot(index.unusual, slot);

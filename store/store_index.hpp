@@ -59,13 +59,23 @@ inline void AddBase(BaseMask& mask, int32_t base) {
 enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
 
 // The first look at a slot, packed together: its small bases, its size m + n,
-// its smaller side, its largest multiplicity in magnitude.
+// its smaller side, its largest multiplicity in magnitude, the powers of its
+// positive side.
 struct SlotFilter {
   BaseMask small;
   int32_t size;
   int32_t smallerSide;
   int32_t largest;
-  int32_t reserved;
+  int32_t positive;
+};
+
+// The sides of a plain record, smaller side first so that the records within
+// a table's reach come first.
+struct PlainSides {
+  int32_t smaller;
+  int32_t positive;
+  int32_t negative;
+  auto operator<=>(const PlainSides&) const = default;
 };
 
 // The second look, for the few slots that pass the first: small bases by sign.
@@ -104,8 +114,10 @@ struct StoreIndex {
   // The plain records holding each small base: a record that holds none of
   // the candidate's bases is rarely worth a look, and these find the others.
   SlotSet holdingSmall[kMaskedBaseLimit];
-  // Plain records by their smaller side (their m, 1..9999).
-  int32_t withSmallerSide[kTableSize];
+  // How many plain records have each pair of sides, for smaller sides below
+  // kTableSize: whether a record that shares no base with a candidate may
+  // combine with it to any effect depends on its sides alone.
+  std::map<PlainSides, int32_t> withSides;
   SlotFilter filter[kStoreSlots];
   SlotSigns signs[kStoreSlots];
   // The plain records holding each base from kMaskedBaseLimit on, and where

@@ -22,6 +22,9 @@ constexpr int32_t kLargeSlots = 512;
 // Bit planes of the losses counted from dense holders: at most kDenseLevels
 // for each of the candidate's 200 bases, far below 2^17.
 constexpr int32_t kPlanes = 17;
+// Pairs of sides looked at for the records a candidate shares no base with;
+// beyond this many, all of those records are looked at one by one instead.
+constexpr int32_t kSidePairsLooked = 256;
 
 struct Candidate {
   int64_t positive;
@@ -82,6 +85,11 @@ struct ScanState {
   // The table entries 0..sideLimit when the scan began: slots looked at later
   // are judged as they would have been then.
   int32_t table[kTableSize];
+  // For m from 1 to sideLimit, the largest table[j] - j over j from m to
+  // sideLimit. Both sides of a combination lose the same powers, so the gap
+  // between them is known before its losses: a combination whose smaller
+  // side ends at m or above lowers the table only if its gap is below this.
+  int32_t gapFrom[kTableSize];
 };
 ScanState gScan;
 
@@ -132,7 +140,7 @@ int64_t LoweringSideLimit() {
 
 // Whether a combination with these sides is worth a look, judged by the table
 // as it was when the scan began: fewer than `below` powers, or lowering it.
-bool Matters(int64_t left, int64_t right) {
+[[gnu::always_inline]] inline bool Matters(int64_t left, int64_t right) {
   const ScanState& scan = gScan;
   if (left + right < scan.below) return true;
   const int64_t m = std::min(left, right);
@@ -147,40 +155,47 @@ bool Matters(int64_t left, int64_t right) {
   return count;
 }
 
-// Whether a combination that loses at most `lost` powers on each side can
-// reach fewer than `below` powers, or bring its smaller side within the
-// table's reach.
-[[gnu::always_inline]] inline bool MayMatter(int64_t lost, int64_t size, int64_t left,
-                                             int64_t right) {
+// Whether a combination with sides `left` and `right` before its losses,
+// which lose at most `lost` powers each, can have fewer than `below` powers or
+// lower the table.
+[[gnu::always_inline]] inline bool MayMatter(int64_t lost, int64_t left, int64_t right) {
   const ScanState& scan = gScan;
-  return 2 * lost > size + scan.sizeExcess || lost >= std::min(left, right) - scan.sideLimit;
+  if (2 * lost > left + right - scan.below) return true;
+  const int64_t smaller = std::min(left, right);
+  const int64_t lowest = std::max<int64_t>(smaller - lost, 1);
+  return lowest <= std::min(smaller, scan.sideLimit) &&
+         std::llabs(left - right) < scan.gapFrom[lowest];
 }
 
-// The second look at a slot that passed the first: small bases by sign (each
-// loses at most the smaller of the two largest multiplicities), then the
-// exact counts of what may matter. Inlined into each look, so that it counts
-// bits the way that look does.
+// Whether a combination matters whose losses are `lost` exactly, or at most
+// `lost` when not `exact`: then its exact counts decide, if it may.
+[[gnu::always_inline]] inline bool CombinationMatters(int32_t s, int32_t sign, int64_t lost,
+                                                      bool exact, int64_t left, int64_t right) {
+  if (exact) return Matters(left - lost, right - lost);
+  if (!MayMatter(lost, left, right)) return false;
+  const CombinationCounts counts = CountCombination(s, sign);
+  return Matters(counts.positive, counts.negative);
+}
+
+// The second look at a slot that passed the first: small bases by sign, each
+// losing at least one power and at most the smaller of the two largest
+// multiplicities. The losses on larger bases are exact, so the counts are
+// known without the records when no small base loses more than one; the
+// others are counted exactly when they may matter. Inlined into each look,
+// so that it counts bits the way that look does.
 [[gnu::always_inline]] inline bool SecondLook(int32_t s, int64_t each, const LargeLoss& large) {
   const ScanState& scan = gScan;
   const Candidate& c = scan.candidate;
-  const SlotFilter& f = gStoreIndex.filter[s];
   const SlotSigns& g = gStoreIndex.signs[s];
   const int32_t w = c.maskWords;
   const int64_t same =
       Shared(g.positive, c.positiveSmall, w) + Shared(g.negative, c.negativeSmall, w);
   const int64_t unlike =
       Shared(g.positive, c.negativeSmall, w) + Shared(g.negative, c.positiveSmall, w);
-  if (MayMatter(same * each + large.inDifference, f.size, c.positive + g.negativeSum,
-                c.negative + g.positiveSum)) {
-    const CombinationCounts counts = CountCombination(s, -1);
-    if (Matters(counts.positive, counts.negative)) return true;
-  }
-  if (MayMatter(unlike * each + large.inSum, f.size, c.positive + g.positiveSum,
-                c.negative + g.negativeSum)) {
-    const CombinationCounts counts = CountCombination(s, +1);
-    if (Matters(counts.positive, counts.negative)) return true;
-  }
-  return false;
+  return CombinationMatters(s, -1, same * each + large.inDifference, same == 0 || each == 1,
+                            c.positive + g.negativeSum, c.negative + g.positiveSum) ||
+         CombinationMatters(s, +1, unlike * each + large.inSum, unlike == 0 || each == 1,
+                            c.positive + g.positiveSum, c.negative + g.negativeSum);
 }
 
 // Each byte of an entry is one bit of its index: a plane's byte of 8 slots
@@ -228,6 +243,8 @@ template <int kUnused>
   const SlotFilter* filters = index.filter;
   const BaseMask small = c.small;
   const int64_t largest = c.largest;
+  const int64_t positive = c.positive;
+  const int64_t negative = c.negative;
   const int64_t sizeExcess = scan.sizeExcess;
   const int64_t sideExcess = std::min(c.positive, c.negative) - scan.sideLimit;
   const uint32_t stamp = scan.scanStamp;
@@ -264,9 +281,14 @@ template <int kUnused>
       if (differencePlanes > 0) large.inDifference += difference[s & 63];
       if (sumPlanes > 0) large.inSum += sum[s & 63];
       const int64_t each = std::min<int64_t>(largest, f.largest);
-      const int64_t bound =
-          Shared(f.small, small, words) * each + std::max(large.inDifference, large.inSum);
-      if ((2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
+      const int64_t shared = Shared(f.small, small, words) * each;
+      const int64_t bound = shared + std::max(large.inDifference, large.inSum);
+      // Bounds of the size and of the smaller side of either combination
+      // first, then of each with its sides.
+      if (!(2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess)) continue;
+      const int64_t slotNegative = f.size - f.positive;
+      if ((MayMatter(shared + large.inDifference, positive + slotNegative, negative + f.positive) ||
+           MayMatter(shared + large.inSum, positive + f.positive, negative + slotNegative)) &&
           SecondLook(s, each, large)) {
         offer |= uint64_t{1} << (s & 63);
       }
@@ -425,15 +447,30 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
   scan.sideLimit = LoweringSideLimit();
-  std::memcpy(scan.table, gBest.BestRightTable, sizeof(int32_t) * (scan.sideLimit + 1));
+  const int32_t* table = gBest.BestRightTable;
+  int32_t gap = 0;
+  for (int64_t m = scan.sideLimit; m >= 0; --m) {
+    scan.table[m] = table[m];
+    gap = std::max(gap, table[m] - static_cast<int32_t>(m));
+    scan.gapFrom[m] = gap;
+  }
   // A record that shares no base with the candidate loses nothing: both its
-  // combinations hold all the powers of both, and its smaller side is its m.
+  // combinations hold all the powers of both, and whether they matter follows
+  // from its sides. Those whose smaller side is too large to lower the table
+  // are left out at once.
   const StoreIndex& index = gStoreIndex;
   scan.unsharedMayMatter =
       !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
   const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
-  for (int64_t m = 1; !scan.unsharedMayMatter && m <= reachable && m < kTableSize; ++m) {
-    scan.unsharedMayMatter = index.withSmallerSide[m] > 0;
+  int32_t pairs = 0;
+  for (auto at = index.withSides.begin();
+       !scan.unsharedMayMatter && at != index.withSides.end() && at->first.smaller <= reachable;
+       ++at) {
+    const int64_t p = at->first.positive;
+    const int64_t n = at->first.negative;
+    scan.unsharedMayMatter = ++pairs > kSidePairsLooked ||
+                             Matters(c.positive + n, c.negative + p) ||
+                             Matters(c.positive + p, c.negative + n);
   }
 }
 
