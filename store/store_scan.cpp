@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,9 +20,11 @@ constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
 // Room for the candidate's bases from kDirectBaseLimit on, at most half full.
 constexpr int32_t kLargeSlots = 512;
-// Bit planes of the losses counted from dense holders: at most kDenseLevels
-// for each of the candidate's 200 bases, far below 2^17.
-constexpr int32_t kPlanes = 17;
+// Slot sets of dense holders a scan adds up: one per level of multiplicity
+// for each of the candidate's bases, so that a count, at most this, fits in
+// kPlanes bit planes.
+constexpr int32_t kDenseSets = kDenseLevels * kMaxTerms;
+constexpr int32_t kPlanes = std::bit_width(static_cast<uint32_t>(kDenseSets));
 // Pairs of sides looked at for the records a candidate shares no base with;
 // beyond this many, all of those records are looked at one by one instead.
 constexpr int32_t kSidePairsLooked = 256;
@@ -66,6 +69,12 @@ struct ScanState {
   int32_t baseCount;
   StampedLoss loss[kStoreSlots];
   uint32_t scanStamp;
+  // The holder sets whose members lose one power each in the difference and
+  // in the sum, added up when the candidate's bases have all been seen.
+  const SlotSet* differenceSets[kDenseSets];
+  const SlotSet* sumSets[kDenseSets];
+  int32_t differenceSetCount;
+  int32_t sumSetCount;
   // The losses on the bases whose holders are counted as sets, one bit of
   // every slot's count per plane, the lowest first.
   SlotSet differencePlanes[kPlanes];
@@ -353,30 +362,73 @@ void AddLargeLosses(int32_t base, int32_t x) {
   }
 }
 
-// Adds a slot set to the counts held in bit planes, 64 slots at a time. A
-// plane is taken into use when a count first needs it, so that the planes in
-// use follow the largest count, not the candidate's size.
-void AddToPlanes(SlotSet* planes, const SlotSet& holders, int32_t& used) {
-  for (int32_t w = 0; w < kSlotWords; ++w) {
-    uint64_t carry = holders.word[w];
-    for (int32_t p = 0; p < used; ++p) {
-      const uint64_t next = planes[p].word[w] & carry;
-      planes[p].word[w] ^= carry;
-      carry = next;
-    }
-    if (carry != 0 && used < kPlanes) {
-      planes[used] = SlotSet{};
-      planes[used].word[w] = carry;
-      ++used;
-    }
+// Three bit vectors added bit by bit: the sum bits stay in `low`, the
+// carries come out.
+[[gnu::always_inline]] inline uint64_t CarrySave(uint64_t& low, uint64_t a, uint64_t b) {
+  const uint64_t partial = low ^ a;
+  const uint64_t carry = (low & a) | (partial & b);
+  low = partial ^ b;
+  return carry;
+}
+
+// Adds `bits` into the counters planes[from..top) at one word.
+[[gnu::always_inline]] inline void Ripple(uint64_t* planes, int32_t from, int32_t top,
+                                          uint64_t bits) {
+  for (int32_t p = from; p < top; ++p) {
+    const uint64_t carry = planes[p] & bits;
+    planes[p] ^= bits;
+    bits = carry;
   }
 }
 
-// Adds what each holder of a dense base loses with the candidate, the
-// smaller of the two multiplicities, as one count per level of multiplicity;
-// false when the base is not dense, or when a multiplicity is beyond the
-// levels on both sides, so that its list must be walked.
-bool AddDenseLosses(int32_t base, int32_t x) {
+// Counts, for every slot, the sets that hold it, as bit planes: a word of 64
+// slots at a time, its counters in registers, eight sets folded into them
+// with seven carry-save additions; returns the planes in use.
+int32_t CountMemberships(const SlotSet* const* sets, int32_t count, SlotSet* planes,
+                         SlotSet& reach) {
+  const int32_t top = std::bit_width(static_cast<uint32_t>(count));
+  uint64_t anywhere[kPlanes] = {};
+  for (int32_t w = 0; w < kSlotWords; ++w) {
+    uint64_t counter[kPlanes] = {};
+    uint64_t any = 0;
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+      uint64_t d[8];
+      for (int32_t k = 0; k < 8; ++k) {
+        d[k] = sets[i + k]->word[w];
+        any |= d[k];
+      }
+      const uint64_t twosA = CarrySave(counter[0], d[0], d[1]);
+      const uint64_t twosB = CarrySave(counter[0], d[2], d[3]);
+      const uint64_t foursA = CarrySave(counter[1], twosA, twosB);
+      const uint64_t twosC = CarrySave(counter[0], d[4], d[5]);
+      const uint64_t twosD = CarrySave(counter[0], d[6], d[7]);
+      const uint64_t foursB = CarrySave(counter[1], twosC, twosD);
+      Ripple(counter, 3, top, CarrySave(counter[2], foursA, foursB));
+    }
+    for (; i < count; ++i) {
+      any |= sets[i]->word[w];
+      Ripple(counter, 0, top, sets[i]->word[w]);
+    }
+    reach.word[w] |= any;
+    for (int32_t p = 0; p < top; ++p) {
+      planes[p].word[w] = counter[p];
+      anywhere[p] |= counter[p];
+    }
+  }
+  int32_t used = 0;
+  for (int32_t p = 0; p < top; ++p) {
+    if (anywhere[p] != 0) used = p + 1;
+  }
+  return used;
+}
+
+// Notes the holder sets of a dense base whose members lose with the
+// candidate, one per level of multiplicity (a holder loses the smaller of the
+// two multiplicities); false when the base is not dense, or when a
+// multiplicity is beyond the levels on both sides, so that its list must be
+// walked.
+bool NoteDenseHolders(int32_t base, int32_t x) {
   ScanState& scan = gScan;
   const DenseHolders* holders = DenseHoldersOf(base);
   const int32_t magnitude = std::abs(x);
@@ -384,11 +436,8 @@ bool AddDenseLosses(int32_t base, int32_t x) {
   const int32_t levels = std::min(magnitude, kDenseLevels);
   const int32_t same = x < 0 ? 1 : 0;
   for (int32_t j = 0; j < levels; ++j) {
-    AddToPlanes(scan.differencePlanes, holders->atLeast[j][same], scan.differencePlanesUsed);
-    AddToPlanes(scan.sumPlanes, holders->atLeast[j][1 - same], scan.sumPlanesUsed);
-  }
-  for (int32_t w = 0; w < kSlotWords; ++w) {
-    scan.reach.word[w] |= holders->atLeast[0][0].word[w] | holders->atLeast[0][1].word[w];
+    scan.differenceSets[scan.differenceSetCount++] = &holders->atLeast[j][same];
+    scan.sumSets[scan.sumSetCount++] = &holders->atLeast[j][1 - same];
   }
   return true;
 }
@@ -419,8 +468,8 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   }
   c.termCount = candidate.termCount;
   scan.reach = SlotSet{};
-  scan.differencePlanesUsed = 0;
-  scan.sumPlanesUsed = 0;
+  scan.differenceSetCount = 0;
+  scan.sumSetCount = 0;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
@@ -440,9 +489,13 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
       for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
     } else {
       c.anyLarge = true;
-      if (!AddDenseLosses(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
+      if (!NoteDenseHolders(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
     }
   }
+  // Every holder of a dense base is in a set of its first level on one side.
+  scan.differencePlanesUsed = CountMemberships(scan.differenceSets, scan.differenceSetCount,
+                                               scan.differencePlanes, scan.reach);
+  scan.sumPlanesUsed = CountMemberships(scan.sumSets, scan.sumSetCount, scan.sumPlanes, scan.reach);
   // No overflow: both terms are far inside 64 bits (below may be the largest
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
