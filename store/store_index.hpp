@@ -98,7 +98,7 @@ struct BaseEntry {
 // walking thousands of list entries, which in a store of related identities
 // is most of its work.
 constexpr int32_t kDenseLevels = 4;
-constexpr size_t kDenseFrom = 1024;
+constexpr size_t kDenseFrom = 256;
 struct DenseHolders {
   // [j][0]: the holders with a multiplicity above j; [j][1]: below -j.
   SlotSet atLeast[kDenseLevels][2];

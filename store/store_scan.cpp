@@ -89,6 +89,16 @@ struct ScanState {
   // looked at only when one that shares nothing may matter at all.
   SlotSet reach;
   bool unsharedMayMatter;
+  // The slots that hold one of the candidate's larger bases walked as lists,
+  // and those that share a small base with it; the others lose only what the
+  // bit planes count. A slot whose bound stays below `fewestLost` fails the
+  // first look, so those others are passed over 64 at a time when their
+  // counts stay below it, and those sharing only small bases when their
+  // counts stay below `fewestLostSharing` (less what the small bases can lose).
+  SlotSet listed;
+  SlotSet sharingSmall;
+  int64_t fewestLost;
+  int64_t fewestLostSharing;
   bool looked[kBlocks];
   SlotSet offered;
   // The table entries 0..sideLimit when the scan began: slots looked at later
@@ -217,6 +227,32 @@ constexpr std::array<uint64_t, 256> kSpreadBits = [] {
   return spread;
 }();
 
+// The slots of word `w` whose count held in bit planes is at least `least`,
+// compared 64 at a time from the highest plane down.
+uint64_t CountsAtLeast(const SlotSet* planes, int32_t used, int32_t w, int64_t least) {
+  if (least >= (int64_t{1} << used)) return 0;
+  uint64_t greater = 0;
+  uint64_t equal = ~uint64_t{0};
+  for (int32_t p = used - 1; p >= 0; --p) {
+    const uint64_t bits = planes[p].word[w];
+    if ((least >> p) & 1) {
+      equal &= bits;
+    } else {
+      greater |= equal & bits;
+      equal &= ~bits;
+    }
+  }
+  return greater | equal;
+}
+
+// The slots of word `w` whose difference or sum loses at least `least`
+// powers by the counts of the bit planes.
+uint64_t LosingAtLeast(int32_t w, int64_t least) {
+  const ScanState& scan = gScan;
+  return CountsAtLeast(scan.differencePlanes, scan.differencePlanesUsed, w, least) |
+         CountsAtLeast(scan.sumPlanes, scan.sumPlanesUsed, w, least);
+}
+
 // The counts held in bit planes for the 64 slots of word `w`. Up to 8
 // planes, 8 slots are read at a time, one count per byte.
 void CountsOfWord(const SlotSet* planes, int32_t used, int32_t w, int32_t counts[64]) {
@@ -276,6 +312,12 @@ template <int kUnused>
     uint64_t offer = index.unusual.word[w] & allowed;
     const uint64_t plain = index.occupied.word[w] & ~index.unusual.word[w];
     uint64_t look = (scan.unsharedMayMatter ? plain : scan.reach.word[w]) & allowed;
+    if (scan.fewestLost > 0 && look != 0) {
+      const uint64_t sharing = scan.sharingSmall.word[w];
+      look &= scan.listed.word[w] | LosingAtLeast(w, scan.fewestLost) |
+              (scan.fewestLostSharing > 0 ? sharing & LosingAtLeast(w, scan.fewestLostSharing)
+                                          : sharing);
+    }
     int32_t difference[64];
     int32_t sum[64];
     if (differencePlanes > 0 && look != 0)
@@ -342,7 +384,7 @@ void AddLargeLosses(int32_t base, int32_t x) {
   for (size_t i = 0; i < count; ++i) {
     const BaseEntry& entry = entries[i];
     const int32_t s = entry.slot;
-    AddSlot(scan.reach, s);
+    AddSlot(scan.listed, s);
     StampedLoss& stamped = scan.loss[s];
     // Masks, not branches: whether a holder was met before in this scan and
     // the sign it holds the base with follow no pattern a predictor could learn.
@@ -467,7 +509,8 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
     scan.scanStamp = 1;
   }
   c.termCount = candidate.termCount;
-  scan.reach = SlotSet{};
+  scan.listed = SlotSet{};
+  scan.sharingSmall = SlotSet{};
   scan.differenceSetCount = 0;
   scan.sumSetCount = 0;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
@@ -486,11 +529,14 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
       AddBase(x > 0 ? c.positiveSmall : c.negativeSmall, t.base);
       c.maskWords = std::max(c.maskWords, t.base / 64 + 1);
       const SlotSet& holders = gStoreIndex.holdingSmall[t.base];
-      for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
+      for (int32_t w = 0; w < kSlotWords; ++w) scan.sharingSmall.word[w] |= holders.word[w];
     } else {
       c.anyLarge = true;
       if (!NoteDenseHolders(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
     }
+  }
+  for (int32_t w = 0; w < kSlotWords; ++w) {
+    scan.reach.word[w] = scan.listed.word[w] | scan.sharingSmall.word[w];
   }
   // Every holder of a dense base is in a set of its first level on one side.
   scan.differencePlanesUsed = CountMemberships(scan.differenceSets, scan.differenceSetCount,
@@ -515,6 +561,18 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   scan.unsharedMayMatter =
       !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
   const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
+  // The fewest powers a slot's bound must reach to pass the first look, over
+  // every slot: from the smallest size and the smallest smaller side stored.
+  const int64_t sizeAbove =
+      index.bySize.empty() ? 0 : index.bySize.begin()->first + scan.sizeExcess;
+  const int64_t smallestSide =
+      index.withSides.empty() ? kTableSize : index.withSides.begin()->first.smaller;
+  scan.fewestLost = std::min(sizeAbove < 0 ? 0 : sizeAbove / 2 + 1,
+                             smallestSide + std::min(c.positive, c.negative) - scan.sideLimit);
+  // Each small base shared loses at most the candidate's largest multiplicity.
+  int64_t smallBases = 0;
+  for (const uint64_t word : c.small.word) smallBases += __builtin_popcountll(word);
+  scan.fewestLostSharing = scan.fewestLost - smallBases * c.largest;
   int32_t pairs = 0;
   for (auto at = index.withSides.begin();
        !scan.unsharedMayMatter && at != index.withSides.end() && at->first.smaller <= reachable;
