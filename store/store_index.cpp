@@ -98,7 +98,7 @@ void ResetStoreIndex() {
   }
   index.occupied = SlotSet{};
   index.unusual = SlotSet{};
-  for (SlotSet& holders : index.holdingSmall) holders = SlotSet{};
+  for (DenseHolders& holders : index.holdingSmall) holders = DenseHolders{};
   index.withSides.clear();
   for (std::vector<BaseEntry>& list : index.byBase) list.clear();
   index.byLargeBase.clear();
@@ -139,7 +139,7 @@ void IndexSlot(int32_t slot, bool added) {
     if (t.base < kMaskedBaseLimit) {
       AddBase(filter.small, t.base);
       AddBase(t.multiplicity > 0 ? signs.positive : signs.negative, t.base);
-      AddSlot(index.holdingSmall[t.base], slot);
+      MarkDenseHolder(index.holdingSmall[t.base], slot, t.multiplicity, true);
     } else {
       std::vector<BaseEntry>& list = ListOf(t.base);
       index.listPosition[slot].resize(static_cast<size_t>(record.termCount));
@@ -187,7 +187,7 @@ void UnindexSlot(int32_t slot) {
     for (int32_t i = 0; i < record.termCount; ++i) {
       const int32_t base = record.terms[i].base;
       if (base < kMaskedBaseLimit) {
-        RemoveSlot(index.holdingSmall[base], slot);
+        MarkDenseHolder(index.holdingSmall[base], slot, record.terms[i].multiplicity, false);
         continue;
       }
       std::vector<BaseEntry>& list = ListOf(base);

@@ -92,11 +92,11 @@ struct BaseEntry {
   int32_t term;  // the Term of the slot's record it stands for
 };
 
-// Bases held by many plain records also keep their holders as slot sets, by
-// sign and by multiplicity (from kDenseFrom holders on, until fewer than half
-// as many are left): a scan adds those up 64 holders at a time instead of
-// walking thousands of list entries, which in a store of related identities
-// is most of its work.
+// Small bases, and larger ones held by many plain records (from kDenseFrom
+// holders on, until fewer than half as many are left), keep their holders as
+// slot sets, by sign and by multiplicity: a scan adds those up 64 holders at
+// a time instead of walking list entries, which in a store of related
+// identities is most of its work.
 constexpr int32_t kDenseLevels = 4;
 constexpr size_t kDenseFrom = 256;
 struct DenseHolders {
@@ -113,7 +113,7 @@ struct StoreIndex {
   SlotSet unusual;
   // The plain records holding each small base: a record that holds none of
   // the candidate's bases is rarely worth a look, and these find the others.
-  SlotSet holdingSmall[kMaskedBaseLimit];
+  DenseHolders holdingSmall[kMaskedBaseLimit];
   // How many plain records have each pair of sides, for smaller sides below
   // kTableSize: whether a record that shares no base with a candidate may
   // combine with it to any effect depends on its sides alone.

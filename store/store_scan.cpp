@@ -20,9 +20,9 @@ constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
 // Room for the candidate's bases from kDirectBaseLimit on, at most half full.
 constexpr int32_t kLargeSlots = 512;
-// Slot sets of dense holders a scan adds up: one per level of multiplicity
-// for each of the candidate's bases, so that a count, at most this, fits in
-// kPlanes bit planes.
+// Holder sets a scan adds up: one per level of multiplicity for each of the
+// candidate's bases, so that a count, at most this, fits in kPlanes bit
+// planes.
 constexpr int32_t kDenseSets = kDenseLevels * kMaxTerms;
 constexpr int32_t kPlanes = std::bit_width(static_cast<uint32_t>(kDenseSets));
 // Pairs of sides looked at for the records a candidate shares no base with;
@@ -60,6 +60,10 @@ struct StampedLoss {
 struct ScanState {
   StoreQueries queries = StoreQueries::Quick;
   bool counting;  // the candidate is plain and the queries quick
+  // Every small base of the candidate is counted in the bit planes with the
+  // dense ones, so that every loss is known exactly: no bounds, no counts of
+  // the records themselves.
+  bool exact;
   Candidate candidate;
   // The candidate's multiplicities by base, 0 elsewhere: directly below
   // kDirectBaseLimit, by open addressing above (cleared when the scan ends).
@@ -70,11 +74,14 @@ struct ScanState {
   StampedLoss loss[kStoreSlots];
   uint32_t scanStamp;
   // The holder sets whose members lose one power each in the difference and
-  // in the sum, added up when the candidate's bases have all been seen.
+  // in the sum, added up when the candidate's bases have all been seen: those
+  // of dense bases, and those of small bases when all of them can be counted.
   const SlotSet* differenceSets[kDenseSets];
   const SlotSet* sumSets[kDenseSets];
-  int32_t differenceSetCount;
-  int32_t sumSetCount;
+  int32_t setCount;
+  const SlotSet* smallDifferenceSets[kDenseSets];
+  const SlotSet* smallSumSets[kDenseSets];
+  int32_t smallSetCount;
   // The losses on the bases whose holders are counted as sets, one bit of
   // every slot's count per plane, the lowest first.
   SlotSet differencePlanes[kPlanes];
@@ -93,8 +100,9 @@ struct ScanState {
   // and those that share a small base with it; the others lose only what the
   // bit planes count. A slot whose bound stays below `fewestLost` fails the
   // first look, so those others are passed over 64 at a time when their
-  // counts stay below it, and those sharing only small bases when their
-  // counts stay below `fewestLostSharing` (less what the small bases can lose).
+  // counts stay below it, and, unless the small bases are in the planes,
+  // those sharing small bases when their counts stay below
+  // `fewestLostSharing` (less what the small bases can lose).
   SlotSet listed;
   SlotSet sharingSmall;
   int64_t fewestLost;
@@ -278,9 +286,10 @@ void CountsOfWord(const SlotSet* planes, int32_t used, int32_t w, int32_t counts
 
 // The first look at every slot of a block: its small bases shared with the
 // candidate and its exact loss on the larger ones, against bounds of the size
-// and of the smaller side of both the difference and the sum. Most slots end
-// here, so it works from copies in registers.
-template <int kUnused>
+// and of the smaller side of both the difference and the sum; or, when every
+// loss is counted exactly, the counts of both. Most slots end here, so it
+// works from copies in registers.
+template <bool kExact>
 [[gnu::always_inline]] inline void LookAtBlock(int32_t block) {
   ScanState& scan = gScan;
   const StoreIndex& index = gStoreIndex;
@@ -313,10 +322,13 @@ template <int kUnused>
     const uint64_t plain = index.occupied.word[w] & ~index.unusual.word[w];
     uint64_t look = (scan.unsharedMayMatter ? plain : scan.reach.word[w]) & allowed;
     if (scan.fewestLost > 0 && look != 0) {
-      const uint64_t sharing = scan.sharingSmall.word[w];
-      look &= scan.listed.word[w] | LosingAtLeast(w, scan.fewestLost) |
-              (scan.fewestLostSharing > 0 ? sharing & LosingAtLeast(w, scan.fewestLostSharing)
-                                          : sharing);
+      uint64_t keep = scan.listed.word[w] | LosingAtLeast(w, scan.fewestLost);
+      if (!kExact) {
+        const uint64_t sharing = scan.sharingSmall.word[w];
+        keep |= scan.fewestLostSharing > 0 ? sharing & LosingAtLeast(w, scan.fewestLostSharing)
+                                           : sharing;
+      }
+      look &= keep;
     }
     int32_t difference[64];
     int32_t sum[64];
@@ -331,6 +343,15 @@ template <int kUnused>
           anyLarge && scan.loss[s].stamp == stamp ? scan.loss[s].loss : LargeLoss{0, 0};
       if (differencePlanes > 0) large.inDifference += difference[s & 63];
       if (sumPlanes > 0) large.inSum += sum[s & 63];
+      if (kExact) {
+        const int64_t slotNegative = f.size - f.positive;
+        if (Matters(positive + slotNegative - large.inDifference,
+                    negative + f.positive - large.inDifference) ||
+            Matters(positive + f.positive - large.inSum, negative + slotNegative - large.inSum)) {
+          offer |= uint64_t{1} << (s & 63);
+        }
+        continue;
+      }
       const int64_t each = std::min<int64_t>(largest, f.largest);
       const int64_t shared = Shared(f.small, small, words) * each;
       const int64_t bound = shared + std::max(large.inDifference, large.inSum);
@@ -351,12 +372,20 @@ template <int kUnused>
 
 #if defined(__x86_64__) || defined(__i386__)
 [[gnu::target("popcnt")]] void LookWithPopcount(int32_t block) {
-  LookAtBlock<0>(block);
+  if (gScan.exact) {
+    LookAtBlock<true>(block);
+  } else {
+    LookAtBlock<false>(block);
+  }
 }
 #endif
 
 void LookPortably(int32_t block) {
-  LookAtBlock<1>(block);
+  if (gScan.exact) {
+    LookAtBlock<true>(block);
+  } else {
+    LookAtBlock<false>(block);
+  }
 }
 
 void Look(int32_t block) {
@@ -426,11 +455,11 @@ void AddLargeLosses(int32_t base, int32_t x) {
 // Counts, for every slot, the sets that hold it, as bit planes: a word of 64
 // slots at a time, its counters in registers, eight sets folded into them
 // with seven carry-save additions; returns the planes in use.
-int32_t CountMemberships(const SlotSet* const* sets, int32_t count, SlotSet* planes,
-                         SlotSet& reach) {
+int32_t CountMemberships(const SlotSet* const* sets, int32_t count, int32_t firstWord,
+                         SlotSet* planes, SlotSet& reach) {
   const int32_t top = std::bit_width(static_cast<uint32_t>(count));
   uint64_t anywhere[kPlanes] = {};
-  for (int32_t w = 0; w < kSlotWords; ++w) {
+  for (int32_t w = firstWord; w < kSlotWords; ++w) {
     uint64_t counter[kPlanes] = {};
     uint64_t any = 0;
     int32_t i = 0;
@@ -465,21 +494,20 @@ int32_t CountMemberships(const SlotSet* const* sets, int32_t count, SlotSet* pla
   return used;
 }
 
-// Notes the holder sets of a dense base whose members lose with the
-// candidate, one per level of multiplicity (a holder loses the smaller of the
-// two multiplicities); false when the base is not dense, or when a
-// multiplicity is beyond the levels on both sides, so that its list must be
-// walked.
-bool NoteDenseHolders(int32_t base, int32_t x) {
-  ScanState& scan = gScan;
-  const DenseHolders* holders = DenseHoldersOf(base);
+// Notes the holder sets of a base whose members lose with the candidate's
+// multiplicity x, one per level of multiplicity (a holder loses the smaller
+// of the two multiplicities); false when a multiplicity is beyond the levels
+// on both sides, so that the sets cannot count it.
+bool NoteHolders(const DenseHolders& holders, int32_t x, const SlotSet** difference,
+                 const SlotSet** sum, int32_t& count) {
   const int32_t magnitude = std::abs(x);
-  if (holders == nullptr || (magnitude > kDenseLevels && holders->beyond > 0)) return false;
+  if (magnitude > kDenseLevels && holders.beyond > 0) return false;
   const int32_t levels = std::min(magnitude, kDenseLevels);
   const int32_t same = x < 0 ? 1 : 0;
   for (int32_t j = 0; j < levels; ++j) {
-    scan.differenceSets[scan.differenceSetCount++] = &holders->atLeast[j][same];
-    scan.sumSets[scan.sumSetCount++] = &holders->atLeast[j][1 - same];
+    difference[count] = &holders.atLeast[j][same];
+    sum[count] = &holders.atLeast[j][1 - same];
+    ++count;
   }
   return true;
 }
@@ -511,8 +539,10 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   c.termCount = candidate.termCount;
   scan.listed = SlotSet{};
   scan.sharingSmall = SlotSet{};
-  scan.differenceSetCount = 0;
-  scan.sumSetCount = 0;
+  scan.setCount = 0;
+  scan.smallSetCount = 0;
+  scan.exact = true;
+  const StoreIndex& index = gStoreIndex;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
@@ -528,20 +558,43 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
       AddBase(c.small, t.base);
       AddBase(x > 0 ? c.positiveSmall : c.negativeSmall, t.base);
       c.maskWords = std::max(c.maskWords, t.base / 64 + 1);
-      const SlotSet& holders = gStoreIndex.holdingSmall[t.base];
-      for (int32_t w = 0; w < kSlotWords; ++w) scan.sharingSmall.word[w] |= holders.word[w];
+      scan.exact = scan.exact &&
+                   NoteHolders(index.holdingSmall[t.base], t.multiplicity, scan.smallDifferenceSets,
+                               scan.smallSumSets, scan.smallSetCount);
     } else {
       c.anyLarge = true;
-      if (!NoteDenseHolders(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
+      const DenseHolders* holders = DenseHoldersOf(t.base);
+      if (holders == nullptr || !NoteHolders(*holders, t.multiplicity, scan.differenceSets,
+                                             scan.sumSets, scan.setCount)) {
+        AddLargeLosses(t.base, t.multiplicity);
+      }
+    }
+  }
+  const int32_t firstWord = scan.from / 64;
+  if (scan.exact) {
+    for (int32_t i = 0; i < scan.smallSetCount; ++i) {
+      scan.differenceSets[scan.setCount] = scan.smallDifferenceSets[i];
+      scan.sumSets[scan.setCount] = scan.smallSumSets[i];
+      ++scan.setCount;
+    }
+  } else {
+    for (int32_t i = 0; i < scan.baseCount; ++i) {
+      if (scan.bases[i] >= kMaskedBaseLimit) continue;
+      const SlotSet* holders = index.holdingSmall[scan.bases[i]].atLeast[0];
+      for (int32_t w = firstWord; w < kSlotWords; ++w) {
+        scan.sharingSmall.word[w] |= holders[0].word[w] | holders[1].word[w];
+      }
     }
   }
   for (int32_t w = 0; w < kSlotWords; ++w) {
     scan.reach.word[w] = scan.listed.word[w] | scan.sharingSmall.word[w];
   }
-  // Every holder of a dense base is in a set of its first level on one side.
-  scan.differencePlanesUsed = CountMemberships(scan.differenceSets, scan.differenceSetCount,
+  // Every holder of a base counted as sets is in a set of its first level on
+  // one side.
+  scan.differencePlanesUsed = CountMemberships(scan.differenceSets, scan.setCount, firstWord,
                                                scan.differencePlanes, scan.reach);
-  scan.sumPlanesUsed = CountMemberships(scan.sumSets, scan.sumSetCount, scan.sumPlanes, scan.reach);
+  scan.sumPlanesUsed =
+      CountMemberships(scan.sumSets, scan.setCount, firstWord, scan.sumPlanes, scan.reach);
   // No overflow: both terms are far inside 64 bits (below may be the largest
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
@@ -557,7 +610,6 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   // combinations hold all the powers of both, and whether they matter follows
   // from its sides. Those whose smaller side is too large to lower the table
   // are left out at once.
-  const StoreIndex& index = gStoreIndex;
   scan.unsharedMayMatter =
       !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
   const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
