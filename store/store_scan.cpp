@@ -28,6 +28,9 @@ constexpr int32_t kPlanes = std::bit_width(static_cast<uint32_t>(kDenseSets));
 // Pairs of sides looked at for the records a candidate shares no base with;
 // beyond this many, all of those records are looked at one by one instead.
 constexpr int32_t kSidePairsLooked = 256;
+// Pairs of sides, smallest first, whose combinations with the candidate give
+// the fewest powers any slot must lose; the rest are bounded all together.
+constexpr int32_t kSidePairsBounded = 64;
 
 struct Candidate {
   int64_t positive;
@@ -192,6 +195,34 @@ int64_t LoweringSideLimit() {
   const int64_t lowest = std::max<int64_t>(smaller - lost, 1);
   return lowest <= std::min(smaller, scan.sideLimit) &&
          std::llabs(left - right) < scan.gapFrom[lowest];
+}
+
+// The fewest powers a combination with sides `left` and `right` before its
+// losses must lose for it to matter: to fall below `below` powers, or to
+// bring its smaller side down to an m whose gap in the table is above the
+// gap between its sides, which its losses leave as it is. At least
+// `enough` when that is all the caller needs to know.
+int64_t LossToMatter(int64_t left, int64_t right, int64_t enough) {
+  const ScanState& scan = gScan;
+  const int64_t excess = left + right - scan.below;
+  const int64_t forSize = excess < 0 ? 0 : excess / 2 + 1;
+  const int64_t smaller = std::min(left, right);
+  const int64_t gap = std::llabs(left - right);
+  int64_t high = std::min(smaller, scan.sideLimit);
+  if (std::min(forSize, enough) <= smaller - high || high < 1 || gap >= scan.gapFrom[1]) {
+    return forSize;
+  }
+  // gapFrom does not grow with m: the largest m whose gap is wide enough.
+  int64_t low = 1;
+  while (low < high) {
+    const int64_t middle = (low + high + 1) / 2;
+    if (gap < scan.gapFrom[middle]) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return std::min(forSize, smaller - low);
 }
 
 // Whether a combination matters whose losses are `lost` exactly, or at most
@@ -613,14 +644,26 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   scan.unsharedMayMatter =
       !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
   const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
-  // The fewest powers a slot's bound must reach to pass the first look, over
-  // every slot: from the smallest size and the smallest smaller side stored.
+  // The fewest powers any slot must lose for a combination to matter: exactly
+  // for the pairs of sides with the smallest smaller sides, and for the rest
+  // from the smallest size stored and the smallest smaller side left.
   const int64_t sizeAbove =
       index.bySize.empty() ? 0 : index.bySize.begin()->first + scan.sizeExcess;
-  const int64_t smallestSide =
-      index.withSides.empty() ? kTableSize : index.withSides.begin()->first.smaller;
-  scan.fewestLost = std::min(sizeAbove < 0 ? 0 : sizeAbove / 2 + 1,
-                             smallestSide + std::min(c.positive, c.negative) - scan.sideLimit);
+  int64_t fewest = sizeAbove < 0 ? 0 : sizeAbove / 2 + 1;
+  int64_t smallestSide = kTableSize;
+  int32_t bounded = 0;
+  for (auto at = index.withSides.begin(); at != index.withSides.end() && fewest > 0; ++at) {
+    if (++bounded > kSidePairsBounded) {
+      smallestSide = at->first.smaller;
+      break;
+    }
+    const int64_t p = at->first.positive;
+    const int64_t n = at->first.negative;
+    fewest = std::min(fewest, LossToMatter(c.positive + n, c.negative + p, fewest));
+    fewest = std::min(fewest, LossToMatter(c.positive + p, c.negative + n, fewest));
+  }
+  scan.fewestLost =
+      std::min(fewest, smallestSide + std::min(c.positive, c.negative) - scan.sideLimit);
   // Each small base shared loses at most the candidate's largest multiplicity.
   int64_t smallBases = 0;
   for (const uint64_t word : c.small.word) smallBases += __builtin_popcountll(word);
