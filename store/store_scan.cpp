@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
@@ -25,6 +26,9 @@ constexpr int32_t kLargeSlots = 512;
 // planes.
 constexpr int32_t kDenseSets = kDenseLevels * kMaxTerms;
 constexpr int32_t kPlanes = std::bit_width(static_cast<uint32_t>(kDenseSets));
+// Slots of a word looked at from which the counts of the whole word are read
+// at once.
+constexpr int32_t kWholeWordFrom = 12;
 // Pairs of sides looked at for the records a candidate shares no base with;
 // beyond this many, all of those records are looked at one by one instead.
 constexpr int32_t kSidePairsLooked = 256;
@@ -145,27 +149,6 @@ void SetCandidateMultiplicity(int32_t base, int32_t multiplicity) {
   uint32_t at = LargeHome(base);
   while (scan.large[at].base != 0 && scan.large[at].base != base) at = (at + 1) % kLargeSlots;
   scan.large[at] = Term{base, multiplicity};
-}
-
-// The largest left count m whose table entry is above m, 0 when none is: a
-// combination lowers the table only if its smaller side is at most this.
-int64_t LoweringSideLimit() {
-  const int32_t* table = gBest.BestRightTable;
-  constexpr int32_t kStep = 64;
-  // Whole steps from the top, each tested with a branch-free loop the compiler
-  // can run in vector registers: the table is read at every scan.
-  for (int32_t start = kTableSize - kStep; start > -kStep; start -= kStep) {
-    const int32_t first = std::max(start, 1);
-    if (start >= 1) {
-      int32_t over = 0;
-      for (int32_t i = 0; i < kStep; ++i) over |= table[start + i] - (start + i) > 0 ? 1 : 0;
-      if (over == 0) continue;
-    }
-    for (int32_t m = start + kStep - 1; m >= first; --m) {
-      if (table[m] > m) return m;
-    }
-  }
-  return 0;
 }
 
 // Whether a combination with these sides is worth a look, judged by the table
@@ -292,6 +275,13 @@ uint64_t LosingAtLeast(int32_t w, int64_t least) {
          CountsAtLeast(scan.sumPlanes, scan.sumPlanesUsed, w, least);
 }
 
+// The count held in bit planes for one slot, from its word of each plane.
+[[gnu::always_inline]] inline int32_t CountAt(const uint64_t* words, int32_t used, int32_t bit) {
+  int32_t count = 0;
+  for (int32_t p = 0; p < used; ++p) count |= static_cast<int32_t>((words[p] >> bit) & 1) << p;
+  return count;
+}
+
 // The counts held in bit planes for the 64 slots of word `w`. Up to 8
 // planes, 8 slots are read at a time, one count per byte.
 void CountsOfWord(const SlotSet* planes, int32_t used, int32_t w, int32_t counts[64]) {
@@ -361,19 +351,36 @@ template <bool kExact>
       }
       look &= keep;
     }
+    // The counts of a whole word at once when many of its slots are looked at,
+    // else one slot at a time.
+    const bool whole = __builtin_popcountll(look) >= kWholeWordFrom;
     int32_t difference[64];
     int32_t sum[64];
-    if (differencePlanes > 0 && look != 0)
-      CountsOfWord(scan.differencePlanes, differencePlanes, w, difference);
-    if (sumPlanes > 0 && look != 0) CountsOfWord(scan.sumPlanes, sumPlanes, w, sum);
+    uint64_t differenceWords[kPlanes];
+    uint64_t sumWords[kPlanes];
+    if (whole) {
+      if (differencePlanes > 0)
+        CountsOfWord(scan.differencePlanes, differencePlanes, w, difference);
+      if (sumPlanes > 0) CountsOfWord(scan.sumPlanes, sumPlanes, w, sum);
+    } else if (look != 0) {
+      for (int32_t p = 0; p < differencePlanes; ++p) {
+        differenceWords[p] = scan.differencePlanes[p].word[w];
+      }
+      for (int32_t p = 0; p < sumPlanes; ++p) sumWords[p] = scan.sumPlanes[p].word[w];
+    }
     while (look != 0) {
       const int32_t s = w * 64 + __builtin_ctzll(look);
       look &= look - 1;
       const SlotFilter& f = filters[s];
       LargeLoss large =
           anyLarge && scan.loss[s].stamp == stamp ? scan.loss[s].loss : LargeLoss{0, 0};
-      if (differencePlanes > 0) large.inDifference += difference[s & 63];
-      if (sumPlanes > 0) large.inSum += sum[s & 63];
+      if (whole) {
+        if (differencePlanes > 0) large.inDifference += difference[s & 63];
+        if (sumPlanes > 0) large.inSum += sum[s & 63];
+      } else {
+        large.inDifference += CountAt(differenceWords, differencePlanes, s & 63);
+        large.inSum += CountAt(sumWords, sumPlanes, s & 63);
+      }
       if (kExact) {
         const int64_t slotNegative = f.size - f.positive;
         if (Matters(positive + slotNegative - large.inDifference,
@@ -473,51 +480,71 @@ void AddLargeLosses(int32_t base, int32_t x) {
   return carry;
 }
 
-// Adds `bits` into the counters planes[from..top) at one word.
-[[gnu::always_inline]] inline void Ripple(uint64_t* planes, int32_t from, int32_t top,
-                                          uint64_t bits) {
-  for (int32_t p = from; p < top; ++p) {
+// Adds `bits` into the counters planes[from..kTop) at one word.
+template <int32_t kTop>
+[[gnu::always_inline]] inline void Ripple(uint64_t* planes, int32_t from, uint64_t bits) {
+  for (int32_t p = from; p < kTop; ++p) {
     const uint64_t carry = planes[p] & bits;
     planes[p] ^= bits;
     bits = carry;
   }
 }
 
+// CountMemberships with kTop planes, enough for `count`: the counters of a
+// word stay in registers.
+template <int32_t kTop>
+void CountWords(const SlotSet* const* sets, int32_t count, int32_t firstWord, SlotSet* planes,
+                SlotSet& reach, uint64_t* anywhere) {
+  for (int32_t w = firstWord; w < kSlotWords; ++w) {
+    uint64_t counter[kTop] = {};
+    uint64_t any = 0;
+    int32_t i = 0;
+    if constexpr (kTop > 3) {
+      for (; i + 8 <= count; i += 8) {
+        uint64_t d[8];
+        for (int32_t k = 0; k < 8; ++k) {
+          d[k] = sets[i + k]->word[w];
+          any |= d[k];
+        }
+        const uint64_t twosA = CarrySave(counter[0], d[0], d[1]);
+        const uint64_t twosB = CarrySave(counter[0], d[2], d[3]);
+        const uint64_t foursA = CarrySave(counter[1], twosA, twosB);
+        const uint64_t twosC = CarrySave(counter[0], d[4], d[5]);
+        const uint64_t twosD = CarrySave(counter[0], d[6], d[7]);
+        const uint64_t foursB = CarrySave(counter[1], twosC, twosD);
+        Ripple<kTop>(counter, 3, CarrySave(counter[2], foursA, foursB));
+      }
+    }
+    for (; i < count; ++i) {
+      any |= sets[i]->word[w];
+      Ripple<kTop>(counter, 0, sets[i]->word[w]);
+    }
+    reach.word[w] |= any;
+    for (int32_t p = 0; p < kTop; ++p) {
+      planes[p].word[w] = counter[p];
+      anywhere[p] |= counter[p];
+    }
+  }
+}
+
+using CountWordsFunction = void (*)(const SlotSet* const*, int32_t, int32_t, SlotSet*, SlotSet&,
+                                    uint64_t*);
+template <int32_t... kTops>
+constexpr std::array<CountWordsFunction, sizeof...(kTops)> CountWordsByTop(
+    std::integer_sequence<int32_t, kTops...>) {
+  return {&CountWords<kTops + 1>...};
+}
+constexpr auto kCountWords = CountWordsByTop(std::make_integer_sequence<int32_t, kPlanes>{});
+
 // Counts, for every slot, the sets that hold it, as bit planes: a word of 64
 // slots at a time, its counters in registers, eight sets folded into them
 // with seven carry-save additions; returns the planes in use.
 int32_t CountMemberships(const SlotSet* const* sets, int32_t count, int32_t firstWord,
                          SlotSet* planes, SlotSet& reach) {
+  if (count == 0) return 0;
   const int32_t top = std::bit_width(static_cast<uint32_t>(count));
   uint64_t anywhere[kPlanes] = {};
-  for (int32_t w = firstWord; w < kSlotWords; ++w) {
-    uint64_t counter[kPlanes] = {};
-    uint64_t any = 0;
-    int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-      uint64_t d[8];
-      for (int32_t k = 0; k < 8; ++k) {
-        d[k] = sets[i + k]->word[w];
-        any |= d[k];
-      }
-      const uint64_t twosA = CarrySave(counter[0], d[0], d[1]);
-      const uint64_t twosB = CarrySave(counter[0], d[2], d[3]);
-      const uint64_t foursA = CarrySave(counter[1], twosA, twosB);
-      const uint64_t twosC = CarrySave(counter[0], d[4], d[5]);
-      const uint64_t twosD = CarrySave(counter[0], d[6], d[7]);
-      const uint64_t foursB = CarrySave(counter[1], twosC, twosD);
-      Ripple(counter, 3, top, CarrySave(counter[2], foursA, foursB));
-    }
-    for (; i < count; ++i) {
-      any |= sets[i]->word[w];
-      Ripple(counter, 0, top, sets[i]->word[w]);
-    }
-    reach.word[w] |= any;
-    for (int32_t p = 0; p < top; ++p) {
-      planes[p].word[w] = counter[p];
-      anywhere[p] |= counter[p];
-    }
-  }
+  kCountWords[static_cast<size_t>(top - 1)](sets, count, firstWord, planes, reach, anywhere);
   int32_t used = 0;
   for (int32_t p = 0; p < top; ++p) {
     if (anywhere[p] != 0) used = p + 1;
@@ -629,7 +656,7 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
   // No overflow: both terms are far inside 64 bits (below may be the largest
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
-  scan.sideLimit = LoweringSideLimit();
+  scan.sideLimit = gBest.LoweringSide;
   const int32_t* table = gBest.BestRightTable;
   int32_t gap = 0;
   for (int64_t m = scan.sideLimit; m >= 0; --m) {
