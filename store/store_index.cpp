@@ -27,6 +27,7 @@ void MarkDenseHolder(DenseHolders& holders, int32_t slot, int32_t multiplicity, 
     } else {
       RemoveSlot(holders.atLeast[j][sign], slot);
     }
+    holders.above[j] += held ? 1 : -1;
   }
   if (magnitude > kDenseLevels) holders.beyond += held ? 1 : -1;
 }

@@ -102,7 +102,8 @@ constexpr size_t kDenseFrom = 256;
 struct DenseHolders {
   // [j][0]: the holders with a multiplicity above j; [j][1]: below -j.
   SlotSet atLeast[kDenseLevels][2];
-  int32_t beyond;  // holders with a multiplicity beyond kDenseLevels in magnitude
+  int32_t above[kDenseLevels];  // how many hold it with a multiplicity above j in magnitude
+  int32_t beyond;               // holders with a multiplicity beyond kDenseLevels in magnitude
 };
 
 struct StoreIndex {

@@ -562,7 +562,8 @@ bool NoteHolders(const DenseHolders& holders, int32_t x, const SlotSet** differe
   if (magnitude > kDenseLevels && holders.beyond > 0) return false;
   const int32_t levels = std::min(magnitude, kDenseLevels);
   const int32_t same = x < 0 ? 1 : 0;
-  for (int32_t j = 0; j < levels; ++j) {
+  // The levels no holder reaches add nothing.
+  for (int32_t j = 0; j < levels && holders.above[j] > 0; ++j) {
     difference[count] = &holders.atLeast[j][same];
     sum[count] = &holders.atLeast[j][1 - same];
     ++count;
