@@ -49,7 +49,8 @@ struct Candidate {
 };
 
 // What a stored record loses with the candidate on the bases both hold from
-// kMaskedBaseLimit on, counted exactly from the lists: each side of the
+// kMaskedBaseLimit on (and on the small ones too when the scan is exact),
+// counted exactly from the lists and the bit planes: each side of the
 // difference loses the same powers (on bases of the same sign in both), and
 // each side of the sum (on bases of opposite signs).
 struct LargeLoss {
