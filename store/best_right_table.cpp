@@ -10,6 +10,7 @@ BestSizeTable gBest;
 void ResetBestRight() {
   std::fill(gBest.BestRightTable, gBest.BestRightTable + kTableSize, kUnknownRight);
   gBest.NoteBound = kInitialNoteBound;
+  gBest.LoweringSide = kTableSize - 1;
 }
 
 bool BestRightImproves(int32_t m, int32_t n) {
@@ -61,6 +62,13 @@ void RecomputeBestRight() {
   int64_t bound = kInitialNoteBound;
   for (int32_t i = 0; i < kTableSize; ++i) bound = std::min(bound, int64_t{i} + table[i]);
   gBest.NoteBound = static_cast<int32_t>(bound);
+  gBest.LoweringSide = 0;
+  for (int32_t i = kTableSize - 1; i >= 1; --i) {
+    if (table[i] > i) {
+      gBest.LoweringSide = i;
+      break;
+    }
+  }
 }
 
 double RecordNote(int32_t m, int32_t n) {

@@ -12,6 +12,10 @@ constexpr int32_t kInitialNoteBound = 1000001;
 struct BestSizeTable {
   int32_t BestRightTable[kTableSize];
   int32_t NoteBound;
+  // The largest m whose entry is above m, 0 when none is: a combination
+  // lowers the table only if its smaller side is at most this. Kept with the
+  // entries, since the store's scans ask for it every time.
+  int32_t LoweringSide;
 };
 extern BestSizeTable gBest;
 

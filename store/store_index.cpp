@@ -27,6 +27,7 @@ void MarkDenseHolder(DenseHolders& holders, int32_t slot, int32_t multiplicity, 
     } else {
       RemoveSlot(holders.atLeast[j][sign], slot);
     }
+    holders.above[j] += held ? 1 : -1;
   }
   if (magnitude > kDenseLevels) holders.beyond += held ? 1 : -1;
 }
@@ -98,8 +99,8 @@ void ResetStoreIndex() {
   }
   index.occupied = SlotSet{};
   index.unusual = SlotSet{};
-  for (SlotSet& holders : index.holdingSmall) holders = SlotSet{};
-  std::fill(index.withSmallerSide, index.withSmallerSide + kTableSize, 0);
+  for (DenseHolders& holders : index.holdingSmall) holders = DenseHolders{};
+  index.withSides.clear();
   for (std::vector<BaseEntry>& list : index.byBase) list.clear();
   index.byLargeBase.clear();
   index.dense.clear();
@@ -139,7 +140,7 @@ void IndexSlot(int32_t slot, bool added) {
     if (t.base < kMaskedBaseLimit) {
       AddBase(filter.small, t.base);
       AddBase(t.multiplicity > 0 ? signs.positive : signs.negative, t.base);
-      AddSlot(index.holdingSmall[t.base], slot);
+      MarkDenseHolder(index.holdingSmall[t.base], slot, t.multiplicity, true);
     } else {
       std::vector<BaseEntry>& list = ListOf(t.base);
       index.listPosition[slot].resize(static_cast<size_t>(record.termCount));
@@ -156,7 +157,10 @@ void IndexSlot(int32_t slot, bool added) {
   }
   filter.size = signs.positiveSum + signs.negativeSum;
   filter.smallerSide = std::min(signs.positiveSum, signs.negativeSum);
-  if (filter.smallerSide < kTableSize) ++index.withSmallerSide[filter.smallerSide];
+  filter.positive = signs.positiveSum;
+  if (filter.smallerSide < kTableSize) {
+    ++index.withSides[{filter.smallerSide, signs.positiveSum, signs.negativeSum}];
+  }
 }
 
 void UnindexSlot(int32_t slot) {
@@ -184,7 +188,7 @@ void UnindexSlot(int32_t slot) {
     for (int32_t i = 0; i < record.termCount; ++i) {
       const int32_t base = record.terms[i].base;
       if (base < kMaskedBaseLimit) {
-        RemoveSlot(index.holdingSmall[base], slot);
+        MarkDenseHolder(index.holdingSmall[base], slot, record.terms[i].multiplicity, false);
         continue;
       }
       std::vector<BaseEntry>& list = ListOf(base);
@@ -197,7 +201,11 @@ void UnindexSlot(int32_t slot) {
       if (list.empty() && base >= kDirectBaseLimit) index.byLargeBase.erase(base);
     }
     const int32_t smallerSide = index.filter[slot].smallerSide;
-    if (smallerSide < kTableSize) --index.withSmallerSide[smallerSide];
+    if (smallerSide < kTableSize) {
+      const SlotSigns& signs = index.signs[slot];
+      auto sides = index.withSides.find({smallerSide, signs.positiveSum, signs.negativeSum});
+      if (--sides->second == 0) index.withSides.erase(sides);
+    }
   }
   RemoveSlot(index.occupied, slot);
   RemoveSlot(index.unusual, slot);

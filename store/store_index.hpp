@@ -59,13 +59,23 @@ inline void AddBase(BaseMask& mask, int32_t base) {
 enum SlotKind : uint8_t { FreeSlot = 0, PlainSlot = 1, UnusualSlot = 2 };
 
 // The first look at a slot, packed together: its small bases, its size m + n,
-// its smaller side, its largest multiplicity in magnitude.
+// its smaller side, its largest multiplicity in magnitude, the powers of its
+// positive side.
 struct SlotFilter {
   BaseMask small;
   int32_t size;
   int32_t smallerSide;
   int32_t largest;
-  int32_t reserved;
+  int32_t positive;
+};
+
+// The sides of a plain record, smaller side first so that the records within
+// a table's reach come first.
+struct PlainSides {
+  int32_t smaller;
+  int32_t positive;
+  int32_t negative;
+  auto operator<=>(const PlainSides&) const = default;
 };
 
 // The second look, for the few slots that pass the first: small bases by sign.
@@ -82,17 +92,18 @@ struct BaseEntry {
   int32_t term;  // the Term of the slot's record it stands for
 };
 
-// Bases held by many plain records also keep their holders as slot sets, by
-// sign and by multiplicity (from kDenseFrom holders on, until fewer than half
-// as many are left): a scan adds those up 64 holders at a time instead of
-// walking thousands of list entries, which in a store of related identities
-// is most of its work.
+// Small bases, and larger ones held by many plain records (from kDenseFrom
+// holders on, until fewer than half as many are left), keep their holders as
+// slot sets, by sign and by multiplicity: a scan adds those up 64 holders at
+// a time instead of walking list entries, which in a store of related
+// identities is most of its work.
 constexpr int32_t kDenseLevels = 4;
-constexpr size_t kDenseFrom = 1024;
+constexpr size_t kDenseFrom = 256;
 struct DenseHolders {
   // [j][0]: the holders with a multiplicity above j; [j][1]: below -j.
   SlotSet atLeast[kDenseLevels][2];
-  int32_t beyond;  // holders with a multiplicity beyond kDenseLevels in magnitude
+  int32_t above[kDenseLevels];  // how many hold it with a multiplicity above j in magnitude
+  int32_t beyond;               // holders with a multiplicity beyond kDenseLevels in magnitude
 };
 
 struct StoreIndex {
@@ -103,9 +114,11 @@ struct StoreIndex {
   SlotSet unusual;
   // The plain records holding each small base: a record that holds none of
   // the candidate's bases is rarely worth a look, and these find the others.
-  SlotSet holdingSmall[kMaskedBaseLimit];
-  // Plain records by their smaller side (their m, 1..9999).
-  int32_t withSmallerSide[kTableSize];
+  DenseHolders holdingSmall[kMaskedBaseLimit];
+  // How many plain records have each pair of sides, for smaller sides below
+  // kTableSize: whether a record that shares no base with a candidate may
+  // combine with it to any effect depends on its sides alone.
+  std::map<PlainSides, int32_t> withSides;
   SlotFilter filter[kStoreSlots];
   SlotSigns signs[kStoreSlots];
   // The plain records holding each base from kMaskedBaseLimit on, and where

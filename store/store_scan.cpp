@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "store/best_right_table.hpp"
 #include "store/solution_store.hpp"
@@ -19,9 +21,20 @@ constexpr int32_t kBlock = 256;
 constexpr int32_t kBlocks = (kStoreSlots + kBlock - 1) / kBlock;
 // Room for the candidate's bases from kDirectBaseLimit on, at most half full.
 constexpr int32_t kLargeSlots = 512;
-// Bit planes of the losses counted from dense holders: at most kDenseLevels
-// for each of the candidate's 200 bases, far below 2^17.
-constexpr int32_t kPlanes = 17;
+// Holder sets a scan adds up: one per level of multiplicity for each of the
+// candidate's bases, so that a count, at most this, fits in kPlanes bit
+// planes.
+constexpr int32_t kDenseSets = kDenseLevels * kMaxTerms;
+constexpr int32_t kPlanes = std::bit_width(static_cast<uint32_t>(kDenseSets));
+// Slots of a word looked at from which the counts of the whole word are read
+// at once.
+constexpr int32_t kWholeWordFrom = 12;
+// Pairs of sides looked at for the records a candidate shares no base with;
+// beyond this many, all of those records are looked at one by one instead.
+constexpr int32_t kSidePairsLooked = 256;
+// Pairs of sides, smallest first, whose combinations with the candidate give
+// the fewest powers any slot must lose; the rest are bounded all together.
+constexpr int32_t kSidePairsBounded = 64;
 
 struct Candidate {
   int64_t positive;
@@ -36,7 +49,8 @@ struct Candidate {
 };
 
 // What a stored record loses with the candidate on the bases both hold from
-// kMaskedBaseLimit on, counted exactly from the lists: each side of the
+// kMaskedBaseLimit on (and on the small ones too when the scan is exact),
+// counted exactly from the lists and the bit planes: each side of the
 // difference loses the same powers (on bases of the same sign in both), and
 // each side of the sum (on bases of opposite signs).
 struct LargeLoss {
@@ -54,6 +68,10 @@ struct StampedLoss {
 struct ScanState {
   StoreQueries queries = StoreQueries::Quick;
   bool counting;  // the candidate is plain and the queries quick
+  // Every small base of the candidate is counted in the bit planes with the
+  // dense ones, so that every loss is known exactly: no bounds, no counts of
+  // the records themselves.
+  bool exact;
   Candidate candidate;
   // The candidate's multiplicities by base, 0 elsewhere: directly below
   // kDirectBaseLimit, by open addressing above (cleared when the scan ends).
@@ -63,6 +81,15 @@ struct ScanState {
   int32_t baseCount;
   StampedLoss loss[kStoreSlots];
   uint32_t scanStamp;
+  // The holder sets whose members lose one power each in the difference and
+  // in the sum, added up when the candidate's bases have all been seen: those
+  // of dense bases, and those of small bases when all of them can be counted.
+  const SlotSet* differenceSets[kDenseSets];
+  const SlotSet* sumSets[kDenseSets];
+  int32_t setCount;
+  const SlotSet* smallDifferenceSets[kDenseSets];
+  const SlotSet* smallSumSets[kDenseSets];
+  int32_t smallSetCount;
   // The losses on the bases whose holders are counted as sets, one bit of
   // every slot's count per plane, the lowest first.
   SlotSet differencePlanes[kPlanes];
@@ -77,11 +104,27 @@ struct ScanState {
   // looked at only when one that shares nothing may matter at all.
   SlotSet reach;
   bool unsharedMayMatter;
+  // The slots that hold one of the candidate's larger bases walked as lists,
+  // and those that share a small base with it; the others lose only what the
+  // bit planes count. A slot whose bound stays below `fewestLost` fails the
+  // first look, so those others are passed over 64 at a time when their
+  // counts stay below it, and, unless the small bases are in the planes,
+  // those sharing small bases when their counts stay below
+  // `fewestLostSharing` (less what the small bases can lose).
+  SlotSet listed;
+  SlotSet sharingSmall;
+  int64_t fewestLost;
+  int64_t fewestLostSharing;
   bool looked[kBlocks];
   SlotSet offered;
   // The table entries 0..sideLimit when the scan began: slots looked at later
   // are judged as they would have been then.
   int32_t table[kTableSize];
+  // For m from 1 to sideLimit, the largest table[j] - j over j from m to
+  // sideLimit. Both sides of a combination lose the same powers, so the gap
+  // between them is known before its losses: a combination whose smaller
+  // side ends at m or above lowers the table only if its gap is below this.
+  int32_t gapFrom[kTableSize];
 };
 ScanState gScan;
 
@@ -109,30 +152,9 @@ void SetCandidateMultiplicity(int32_t base, int32_t multiplicity) {
   scan.large[at] = Term{base, multiplicity};
 }
 
-// The largest left count m whose table entry is above m, 0 when none is: a
-// combination lowers the table only if its smaller side is at most this.
-int64_t LoweringSideLimit() {
-  const int32_t* table = gBest.BestRightTable;
-  constexpr int32_t kStep = 64;
-  // Whole steps from the top, each tested with a branch-free loop the compiler
-  // can run in vector registers: the table is read at every scan.
-  for (int32_t start = kTableSize - kStep; start > -kStep; start -= kStep) {
-    const int32_t first = std::max(start, 1);
-    if (start >= 1) {
-      int32_t over = 0;
-      for (int32_t i = 0; i < kStep; ++i) over |= table[start + i] - (start + i) > 0 ? 1 : 0;
-      if (over == 0) continue;
-    }
-    for (int32_t m = start + kStep - 1; m >= first; --m) {
-      if (table[m] > m) return m;
-    }
-  }
-  return 0;
-}
-
 // Whether a combination with these sides is worth a look, judged by the table
 // as it was when the scan began: fewer than `below` powers, or lowering it.
-bool Matters(int64_t left, int64_t right) {
+[[gnu::always_inline]] inline bool Matters(int64_t left, int64_t right) {
   const ScanState& scan = gScan;
   if (left + right < scan.below) return true;
   const int64_t m = std::min(left, right);
@@ -147,40 +169,75 @@ bool Matters(int64_t left, int64_t right) {
   return count;
 }
 
-// Whether a combination that loses at most `lost` powers on each side can
-// reach fewer than `below` powers, or bring its smaller side within the
-// table's reach.
-[[gnu::always_inline]] inline bool MayMatter(int64_t lost, int64_t size, int64_t left,
-                                             int64_t right) {
+// Whether a combination with sides `left` and `right` before its losses,
+// which lose at most `lost` powers each, can have fewer than `below` powers or
+// lower the table.
+[[gnu::always_inline]] inline bool MayMatter(int64_t lost, int64_t left, int64_t right) {
   const ScanState& scan = gScan;
-  return 2 * lost > size + scan.sizeExcess || lost >= std::min(left, right) - scan.sideLimit;
+  if (2 * lost > left + right - scan.below) return true;
+  const int64_t smaller = std::min(left, right);
+  const int64_t lowest = std::max<int64_t>(smaller - lost, 1);
+  return lowest <= std::min(smaller, scan.sideLimit) &&
+         std::llabs(left - right) < scan.gapFrom[lowest];
 }
 
-// The second look at a slot that passed the first: small bases by sign (each
-// loses at most the smaller of the two largest multiplicities), then the
-// exact counts of what may matter. Inlined into each look, so that it counts
-// bits the way that look does.
+// The fewest powers a combination with sides `left` and `right` before its
+// losses must lose for it to matter: to fall below `below` powers, or to
+// bring its smaller side down to an m whose gap in the table is above the
+// gap between its sides, which its losses leave as it is. At least
+// `enough` when that is all the caller needs to know.
+int64_t LossToMatter(int64_t left, int64_t right, int64_t enough) {
+  const ScanState& scan = gScan;
+  const int64_t excess = left + right - scan.below;
+  const int64_t forSize = excess < 0 ? 0 : excess / 2 + 1;
+  const int64_t smaller = std::min(left, right);
+  const int64_t gap = std::llabs(left - right);
+  int64_t high = std::min(smaller, scan.sideLimit);
+  if (std::min(forSize, enough) <= smaller - high || high < 1 || gap >= scan.gapFrom[1]) {
+    return forSize;
+  }
+  // gapFrom does not grow with m: the largest m whose gap is wide enough.
+  int64_t low = 1;
+  while (low < high) {
+    const int64_t middle = (low + high + 1) / 2;
+    if (gap < scan.gapFrom[middle]) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return std::min(forSize, smaller - low);
+}
+
+// Whether a combination matters whose losses are `lost` exactly, or at most
+// `lost` when not `exact`: then its exact counts decide, if it may.
+[[gnu::always_inline]] inline bool CombinationMatters(int32_t s, int32_t sign, int64_t lost,
+                                                      bool exact, int64_t left, int64_t right) {
+  if (exact) return Matters(left - lost, right - lost);
+  if (!MayMatter(lost, left, right)) return false;
+  const CombinationCounts counts = CountCombination(s, sign);
+  return Matters(counts.positive, counts.negative);
+}
+
+// The second look at a slot that passed the first: small bases by sign, each
+// losing at least one power and at most the smaller of the two largest
+// multiplicities. The losses on larger bases are exact, so the counts are
+// known without the records when no small base loses more than one; the
+// others are counted exactly when they may matter. Inlined into each look,
+// so that it counts bits the way that look does.
 [[gnu::always_inline]] inline bool SecondLook(int32_t s, int64_t each, const LargeLoss& large) {
   const ScanState& scan = gScan;
   const Candidate& c = scan.candidate;
-  const SlotFilter& f = gStoreIndex.filter[s];
   const SlotSigns& g = gStoreIndex.signs[s];
   const int32_t w = c.maskWords;
   const int64_t same =
       Shared(g.positive, c.positiveSmall, w) + Shared(g.negative, c.negativeSmall, w);
   const int64_t unlike =
       Shared(g.positive, c.negativeSmall, w) + Shared(g.negative, c.positiveSmall, w);
-  if (MayMatter(same * each + large.inDifference, f.size, c.positive + g.negativeSum,
-                c.negative + g.positiveSum)) {
-    const CombinationCounts counts = CountCombination(s, -1);
-    if (Matters(counts.positive, counts.negative)) return true;
-  }
-  if (MayMatter(unlike * each + large.inSum, f.size, c.positive + g.positiveSum,
-                c.negative + g.negativeSum)) {
-    const CombinationCounts counts = CountCombination(s, +1);
-    if (Matters(counts.positive, counts.negative)) return true;
-  }
-  return false;
+  return CombinationMatters(s, -1, same * each + large.inDifference, same == 0 || each == 1,
+                            c.positive + g.negativeSum, c.negative + g.positiveSum) ||
+         CombinationMatters(s, +1, unlike * each + large.inSum, unlike == 0 || each == 1,
+                            c.positive + g.positiveSum, c.negative + g.negativeSum);
 }
 
 // Each byte of an entry is one bit of its index: a plane's byte of 8 slots
@@ -192,6 +249,39 @@ constexpr std::array<uint64_t, 256> kSpreadBits = [] {
   }
   return spread;
 }();
+
+// The slots of word `w` whose count held in bit planes is at least `least`,
+// compared 64 at a time from the highest plane down.
+uint64_t CountsAtLeast(const SlotSet* planes, int32_t used, int32_t w, int64_t least) {
+  if (least >= (int64_t{1} << used)) return 0;
+  uint64_t greater = 0;
+  uint64_t equal = ~uint64_t{0};
+  for (int32_t p = used - 1; p >= 0; --p) {
+    const uint64_t bits = planes[p].word[w];
+    if ((least >> p) & 1) {
+      equal &= bits;
+    } else {
+      greater |= equal & bits;
+      equal &= ~bits;
+    }
+  }
+  return greater | equal;
+}
+
+// The slots of word `w` whose difference or sum loses at least `least`
+// powers by the counts of the bit planes.
+uint64_t LosingAtLeast(int32_t w, int64_t least) {
+  const ScanState& scan = gScan;
+  return CountsAtLeast(scan.differencePlanes, scan.differencePlanesUsed, w, least) |
+         CountsAtLeast(scan.sumPlanes, scan.sumPlanesUsed, w, least);
+}
+
+// The count held in bit planes for one slot, from its word of each plane.
+[[gnu::always_inline]] inline int32_t CountAt(const uint64_t* words, int32_t used, int32_t bit) {
+  int32_t count = 0;
+  for (int32_t p = 0; p < used; ++p) count |= static_cast<int32_t>((words[p] >> bit) & 1) << p;
+  return count;
+}
 
 // The counts held in bit planes for the 64 slots of word `w`. Up to 8
 // planes, 8 slots are read at a time, one count per byte.
@@ -218,9 +308,10 @@ void CountsOfWord(const SlotSet* planes, int32_t used, int32_t w, int32_t counts
 
 // The first look at every slot of a block: its small bases shared with the
 // candidate and its exact loss on the larger ones, against bounds of the size
-// and of the smaller side of both the difference and the sum. Most slots end
-// here, so it works from copies in registers.
-template <int kUnused>
+// and of the smaller side of both the difference and the sum; or, when every
+// loss is counted exactly, the counts of both. Most slots end here, so it
+// works from copies in registers.
+template <bool kExact>
 [[gnu::always_inline]] inline void LookAtBlock(int32_t block) {
   ScanState& scan = gScan;
   const StoreIndex& index = gStoreIndex;
@@ -228,6 +319,8 @@ template <int kUnused>
   const SlotFilter* filters = index.filter;
   const BaseMask small = c.small;
   const int64_t largest = c.largest;
+  const int64_t positive = c.positive;
+  const int64_t negative = c.negative;
   const int64_t sizeExcess = scan.sizeExcess;
   const int64_t sideExcess = std::min(c.positive, c.negative) - scan.sideLimit;
   const uint32_t stamp = scan.scanStamp;
@@ -250,23 +343,63 @@ template <int kUnused>
     uint64_t offer = index.unusual.word[w] & allowed;
     const uint64_t plain = index.occupied.word[w] & ~index.unusual.word[w];
     uint64_t look = (scan.unsharedMayMatter ? plain : scan.reach.word[w]) & allowed;
+    if (scan.fewestLost > 0 && look != 0) {
+      uint64_t keep = scan.listed.word[w] | LosingAtLeast(w, scan.fewestLost);
+      if (!kExact) {
+        const uint64_t sharing = scan.sharingSmall.word[w];
+        keep |= scan.fewestLostSharing > 0 ? sharing & LosingAtLeast(w, scan.fewestLostSharing)
+                                           : sharing;
+      }
+      look &= keep;
+    }
+    // The counts of a whole word at once when many of its slots are looked at,
+    // else one slot at a time.
+    const bool whole = __builtin_popcountll(look) >= kWholeWordFrom;
     int32_t difference[64];
     int32_t sum[64];
-    if (differencePlanes > 0 && look != 0)
-      CountsOfWord(scan.differencePlanes, differencePlanes, w, difference);
-    if (sumPlanes > 0 && look != 0) CountsOfWord(scan.sumPlanes, sumPlanes, w, sum);
+    uint64_t differenceWords[kPlanes];
+    uint64_t sumWords[kPlanes];
+    if (whole) {
+      if (differencePlanes > 0)
+        CountsOfWord(scan.differencePlanes, differencePlanes, w, difference);
+      if (sumPlanes > 0) CountsOfWord(scan.sumPlanes, sumPlanes, w, sum);
+    } else if (look != 0) {
+      for (int32_t p = 0; p < differencePlanes; ++p) {
+        differenceWords[p] = scan.differencePlanes[p].word[w];
+      }
+      for (int32_t p = 0; p < sumPlanes; ++p) sumWords[p] = scan.sumPlanes[p].word[w];
+    }
     while (look != 0) {
       const int32_t s = w * 64 + __builtin_ctzll(look);
       look &= look - 1;
       const SlotFilter& f = filters[s];
       LargeLoss large =
           anyLarge && scan.loss[s].stamp == stamp ? scan.loss[s].loss : LargeLoss{0, 0};
-      if (differencePlanes > 0) large.inDifference += difference[s & 63];
-      if (sumPlanes > 0) large.inSum += sum[s & 63];
+      if (whole) {
+        if (differencePlanes > 0) large.inDifference += difference[s & 63];
+        if (sumPlanes > 0) large.inSum += sum[s & 63];
+      } else {
+        large.inDifference += CountAt(differenceWords, differencePlanes, s & 63);
+        large.inSum += CountAt(sumWords, sumPlanes, s & 63);
+      }
+      if (kExact) {
+        const int64_t slotNegative = f.size - f.positive;
+        if (Matters(positive + slotNegative - large.inDifference,
+                    negative + f.positive - large.inDifference) ||
+            Matters(positive + f.positive - large.inSum, negative + slotNegative - large.inSum)) {
+          offer |= uint64_t{1} << (s & 63);
+        }
+        continue;
+      }
       const int64_t each = std::min<int64_t>(largest, f.largest);
-      const int64_t bound =
-          Shared(f.small, small, words) * each + std::max(large.inDifference, large.inSum);
-      if ((2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess) &&
+      const int64_t shared = Shared(f.small, small, words) * each;
+      const int64_t bound = shared + std::max(large.inDifference, large.inSum);
+      // Bounds of the size and of the smaller side of either combination
+      // first, then of each with its sides.
+      if (!(2 * bound > f.size + sizeExcess || bound >= f.smallerSide + sideExcess)) continue;
+      const int64_t slotNegative = f.size - f.positive;
+      if ((MayMatter(shared + large.inDifference, positive + slotNegative, negative + f.positive) ||
+           MayMatter(shared + large.inSum, positive + f.positive, negative + slotNegative)) &&
           SecondLook(s, each, large)) {
         offer |= uint64_t{1} << (s & 63);
       }
@@ -278,12 +411,20 @@ template <int kUnused>
 
 #if defined(__x86_64__) || defined(__i386__)
 [[gnu::target("popcnt")]] void LookWithPopcount(int32_t block) {
-  LookAtBlock<0>(block);
+  if (gScan.exact) {
+    LookAtBlock<true>(block);
+  } else {
+    LookAtBlock<false>(block);
+  }
 }
 #endif
 
 void LookPortably(int32_t block) {
-  LookAtBlock<1>(block);
+  if (gScan.exact) {
+    LookAtBlock<true>(block);
+  } else {
+    LookAtBlock<false>(block);
+  }
 }
 
 void Look(int32_t block) {
@@ -311,7 +452,7 @@ void AddLargeLosses(int32_t base, int32_t x) {
   for (size_t i = 0; i < count; ++i) {
     const BaseEntry& entry = entries[i];
     const int32_t s = entry.slot;
-    AddSlot(scan.reach, s);
+    AddSlot(scan.listed, s);
     StampedLoss& stamped = scan.loss[s];
     // Masks, not branches: whether a holder was met before in this scan and
     // the sign it holds the base with follow no pattern a predictor could learn.
@@ -331,42 +472,102 @@ void AddLargeLosses(int32_t base, int32_t x) {
   }
 }
 
-// Adds a slot set to the counts held in bit planes, 64 slots at a time. A
-// plane is taken into use when a count first needs it, so that the planes in
-// use follow the largest count, not the candidate's size.
-void AddToPlanes(SlotSet* planes, const SlotSet& holders, int32_t& used) {
-  for (int32_t w = 0; w < kSlotWords; ++w) {
-    uint64_t carry = holders.word[w];
-    for (int32_t p = 0; p < used; ++p) {
-      const uint64_t next = planes[p].word[w] & carry;
-      planes[p].word[w] ^= carry;
-      carry = next;
+// Three bit vectors added bit by bit: the sum bits stay in `low`, the
+// carries come out.
+[[gnu::always_inline]] inline uint64_t CarrySave(uint64_t& low, uint64_t a, uint64_t b) {
+  const uint64_t partial = low ^ a;
+  const uint64_t carry = (low & a) | (partial & b);
+  low = partial ^ b;
+  return carry;
+}
+
+// Adds `bits` into the counters planes[from..kTop) at one word.
+template <int32_t kTop>
+[[gnu::always_inline]] inline void Ripple(uint64_t* planes, int32_t from, uint64_t bits) {
+  for (int32_t p = from; p < kTop; ++p) {
+    const uint64_t carry = planes[p] & bits;
+    planes[p] ^= bits;
+    bits = carry;
+  }
+}
+
+// CountMemberships with kTop planes, enough for `count`: the counters of a
+// word stay in registers.
+template <int32_t kTop>
+void CountWords(const SlotSet* const* sets, int32_t count, int32_t firstWord, SlotSet* planes,
+                SlotSet& reach, uint64_t* anywhere) {
+  for (int32_t w = firstWord; w < kSlotWords; ++w) {
+    uint64_t counter[kTop] = {};
+    uint64_t any = 0;
+    int32_t i = 0;
+    if constexpr (kTop > 3) {
+      for (; i + 8 <= count; i += 8) {
+        uint64_t d[8];
+        for (int32_t k = 0; k < 8; ++k) {
+          d[k] = sets[i + k]->word[w];
+          any |= d[k];
+        }
+        const uint64_t twosA = CarrySave(counter[0], d[0], d[1]);
+        const uint64_t twosB = CarrySave(counter[0], d[2], d[3]);
+        const uint64_t foursA = CarrySave(counter[1], twosA, twosB);
+        const uint64_t twosC = CarrySave(counter[0], d[4], d[5]);
+        const uint64_t twosD = CarrySave(counter[0], d[6], d[7]);
+        const uint64_t foursB = CarrySave(counter[1], twosC, twosD);
+        Ripple<kTop>(counter, 3, CarrySave(counter[2], foursA, foursB));
+      }
     }
-    if (carry != 0 && used < kPlanes) {
-      planes[used] = SlotSet{};
-      planes[used].word[w] = carry;
-      ++used;
+    for (; i < count; ++i) {
+      any |= sets[i]->word[w];
+      Ripple<kTop>(counter, 0, sets[i]->word[w]);
+    }
+    reach.word[w] |= any;
+    for (int32_t p = 0; p < kTop; ++p) {
+      planes[p].word[w] = counter[p];
+      anywhere[p] |= counter[p];
     }
   }
 }
 
-// Adds what each holder of a dense base loses with the candidate, the
-// smaller of the two multiplicities, as one count per level of multiplicity;
-// false when the base is not dense, or when a multiplicity is beyond the
-// levels on both sides, so that its list must be walked.
-bool AddDenseLosses(int32_t base, int32_t x) {
-  ScanState& scan = gScan;
-  const DenseHolders* holders = DenseHoldersOf(base);
+using CountWordsFunction = void (*)(const SlotSet* const*, int32_t, int32_t, SlotSet*, SlotSet&,
+                                    uint64_t*);
+template <int32_t... kTops>
+constexpr std::array<CountWordsFunction, sizeof...(kTops)> CountWordsByTop(
+    std::integer_sequence<int32_t, kTops...>) {
+  return {&CountWords<kTops + 1>...};
+}
+constexpr auto kCountWords = CountWordsByTop(std::make_integer_sequence<int32_t, kPlanes>{});
+
+// Counts, for every slot, the sets that hold it, as bit planes: a word of 64
+// slots at a time, its counters in registers, eight sets folded into them
+// with seven carry-save additions; returns the planes in use.
+int32_t CountMemberships(const SlotSet* const* sets, int32_t count, int32_t firstWord,
+                         SlotSet* planes, SlotSet& reach) {
+  if (count == 0) return 0;
+  const int32_t top = std::bit_width(static_cast<uint32_t>(count));
+  uint64_t anywhere[kPlanes] = {};
+  kCountWords[static_cast<size_t>(top - 1)](sets, count, firstWord, planes, reach, anywhere);
+  int32_t used = 0;
+  for (int32_t p = 0; p < top; ++p) {
+    if (anywhere[p] != 0) used = p + 1;
+  }
+  return used;
+}
+
+// Notes the holder sets of a base whose members lose with the candidate's
+// multiplicity x, one per level of multiplicity (a holder loses the smaller
+// of the two multiplicities); false when a multiplicity is beyond the levels
+// on both sides, so that the sets cannot count it.
+bool NoteHolders(const DenseHolders& holders, int32_t x, const SlotSet** difference,
+                 const SlotSet** sum, int32_t& count) {
   const int32_t magnitude = std::abs(x);
-  if (holders == nullptr || (magnitude > kDenseLevels && holders->beyond > 0)) return false;
+  if (magnitude > kDenseLevels && holders.beyond > 0) return false;
   const int32_t levels = std::min(magnitude, kDenseLevels);
   const int32_t same = x < 0 ? 1 : 0;
-  for (int32_t j = 0; j < levels; ++j) {
-    AddToPlanes(scan.differencePlanes, holders->atLeast[j][same], scan.differencePlanesUsed);
-    AddToPlanes(scan.sumPlanes, holders->atLeast[j][1 - same], scan.sumPlanesUsed);
-  }
-  for (int32_t w = 0; w < kSlotWords; ++w) {
-    scan.reach.word[w] |= holders->atLeast[0][0].word[w] | holders->atLeast[0][1].word[w];
+  // The levels no holder reaches add nothing.
+  for (int32_t j = 0; j < levels && holders.above[j] > 0; ++j) {
+    difference[count] = &holders.atLeast[j][same];
+    sum[count] = &holders.atLeast[j][1 - same];
+    ++count;
   }
   return true;
 }
@@ -396,9 +597,12 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
     scan.scanStamp = 1;
   }
   c.termCount = candidate.termCount;
-  scan.reach = SlotSet{};
-  scan.differencePlanesUsed = 0;
-  scan.sumPlanesUsed = 0;
+  scan.listed = SlotSet{};
+  scan.sharingSmall = SlotSet{};
+  scan.setCount = 0;
+  scan.smallSetCount = 0;
+  scan.exact = true;
+  const StoreIndex& index = gStoreIndex;
   for (int32_t i = 0; i < candidate.termCount; ++i) {
     const Term& t = candidate.terms[i];
     const int64_t x = t.multiplicity;
@@ -414,26 +618,94 @@ void BeginScan(const SolutionRecord& candidate, int64_t below, int32_t from) {
       AddBase(c.small, t.base);
       AddBase(x > 0 ? c.positiveSmall : c.negativeSmall, t.base);
       c.maskWords = std::max(c.maskWords, t.base / 64 + 1);
-      const SlotSet& holders = gStoreIndex.holdingSmall[t.base];
-      for (int32_t w = 0; w < kSlotWords; ++w) scan.reach.word[w] |= holders.word[w];
+      scan.exact = scan.exact &&
+                   NoteHolders(index.holdingSmall[t.base], t.multiplicity, scan.smallDifferenceSets,
+                               scan.smallSumSets, scan.smallSetCount);
     } else {
       c.anyLarge = true;
-      if (!AddDenseLosses(t.base, t.multiplicity)) AddLargeLosses(t.base, t.multiplicity);
+      const DenseHolders* holders = DenseHoldersOf(t.base);
+      if (holders == nullptr || !NoteHolders(*holders, t.multiplicity, scan.differenceSets,
+                                             scan.sumSets, scan.setCount)) {
+        AddLargeLosses(t.base, t.multiplicity);
+      }
     }
   }
+  const int32_t firstWord = scan.from / 64;
+  if (scan.exact) {
+    for (int32_t i = 0; i < scan.smallSetCount; ++i) {
+      scan.differenceSets[scan.setCount] = scan.smallDifferenceSets[i];
+      scan.sumSets[scan.setCount] = scan.smallSumSets[i];
+      ++scan.setCount;
+    }
+  } else {
+    for (int32_t i = 0; i < scan.baseCount; ++i) {
+      if (scan.bases[i] >= kMaskedBaseLimit) continue;
+      const SlotSet* holders = index.holdingSmall[scan.bases[i]].atLeast[0];
+      for (int32_t w = firstWord; w < kSlotWords; ++w) {
+        scan.sharingSmall.word[w] |= holders[0].word[w] | holders[1].word[w];
+      }
+    }
+  }
+  for (int32_t w = 0; w < kSlotWords; ++w) {
+    scan.reach.word[w] = scan.listed.word[w] | scan.sharingSmall.word[w];
+  }
+  // Every holder of a base counted as sets is in a set of its first level on
+  // one side.
+  scan.differencePlanesUsed = CountMemberships(scan.differenceSets, scan.setCount, firstWord,
+                                               scan.differencePlanes, scan.reach);
+  scan.sumPlanesUsed =
+      CountMemberships(scan.sumSets, scan.setCount, firstWord, scan.sumPlanes, scan.reach);
   // No overflow: both terms are far inside 64 bits (below may be the largest
   // value, when every combination matters).
   scan.sizeExcess = c.positive + c.negative - below;
-  scan.sideLimit = LoweringSideLimit();
-  std::memcpy(scan.table, gBest.BestRightTable, sizeof(int32_t) * (scan.sideLimit + 1));
+  scan.sideLimit = gBest.LoweringSide;
+  const int32_t* table = gBest.BestRightTable;
+  int32_t gap = 0;
+  for (int64_t m = scan.sideLimit; m >= 0; --m) {
+    scan.table[m] = table[m];
+    gap = std::max(gap, table[m] - static_cast<int32_t>(m));
+    scan.gapFrom[m] = gap;
+  }
   // A record that shares no base with the candidate loses nothing: both its
-  // combinations hold all the powers of both, and its smaller side is its m.
-  const StoreIndex& index = gStoreIndex;
+  // combinations hold all the powers of both, and whether they matter follows
+  // from its sides. Those whose smaller side is too large to lower the table
+  // are left out at once.
   scan.unsharedMayMatter =
       !index.bySize.empty() && index.bySize.begin()->first + scan.sizeExcess < 0;
   const int64_t reachable = scan.sideLimit - std::min(c.positive, c.negative);
-  for (int64_t m = 1; !scan.unsharedMayMatter && m <= reachable && m < kTableSize; ++m) {
-    scan.unsharedMayMatter = index.withSmallerSide[m] > 0;
+  // The fewest powers any slot must lose for a combination to matter: exactly
+  // for the pairs of sides with the smallest smaller sides, and for the rest
+  // from the smallest size stored and the smallest smaller side left.
+  const int64_t sizeAbove =
+      index.bySize.empty() ? 0 : index.bySize.begin()->first + scan.sizeExcess;
+  int64_t fewest = sizeAbove < 0 ? 0 : sizeAbove / 2 + 1;
+  int64_t smallestSide = kTableSize;
+  int32_t bounded = 0;
+  for (auto at = index.withSides.begin(); at != index.withSides.end() && fewest > 0; ++at) {
+    if (++bounded > kSidePairsBounded) {
+      smallestSide = at->first.smaller;
+      break;
+    }
+    const int64_t p = at->first.positive;
+    const int64_t n = at->first.negative;
+    fewest = std::min(fewest, LossToMatter(c.positive + n, c.negative + p, fewest));
+    fewest = std::min(fewest, LossToMatter(c.positive + p, c.negative + n, fewest));
+  }
+  scan.fewestLost =
+      std::min(fewest, smallestSide + std::min(c.positive, c.negative) - scan.sideLimit);
+  // Each small base shared loses at most the candidate's largest multiplicity.
+  int64_t smallBases = 0;
+  for (const uint64_t word : c.small.word) smallBases += __builtin_popcountll(word);
+  scan.fewestLostSharing = scan.fewestLost - smallBases * c.largest;
+  int32_t pairs = 0;
+  for (auto at = index.withSides.begin();
+       !scan.unsharedMayMatter && at != index.withSides.end() && at->first.smaller <= reachable;
+       ++at) {
+    const int64_t p = at->first.positive;
+    const int64_t n = at->first.negative;
+    scan.unsharedMayMatter = ++pairs > kSidePairsLooked ||
+                             Matters(c.positive + n, c.negative + p) ||
+                             Matters(c.positive + p, c.negative + n);
   }
 }
 

@@ -13,6 +13,8 @@
 //                 60 to 120 Terms, sharing a few hundred large bases (seed 1)
 //       large     k = 5, as families with bases up to a few hundred thousand
 //                 (seed 1)
+//       published k = 5, sums of 3 to 5 published identities, each scaled by
+//                 every factor that keeps its bases below 10000 (seed 1)
 //   quorvex_make_store check PATH [power]
 //     checks every record of a DATA<k>.BIN exactly and describes its shape.
 // The search shapes run the engine's own iterations (BlockSize 20, WorkTerms
@@ -274,10 +276,11 @@ class Generator {
 };
 
 // Shapes made from families of identities: seed solutions (of a search,
-// bench/data/DATA5.BIN, and two known small identities) each scaled by a few
-// factors (if sum c_i a_i^k = 0 then sum c_i (t a_i)^k = 0), the family
-// members written to DATABASE.TXT; the records are sums and differences of
-// members chained through a shared base, with the sign that cancels it.
+// bench/data/DATA5.BIN, and two known small identities; or published
+// identities alone) each scaled by a few factors (if sum c_i a_i^k = 0 then
+// sum c_i (t a_i)^k = 0), the family members written to DATABASE.TXT; the
+// records are sums and differences of members chained through a shared base,
+// with the sign that cancels it (or sums only).
 struct FamilyRecipe {
   const char* shape;
   int32_t families;         // solutions of the search taken as seeds
@@ -300,6 +303,13 @@ struct FamilyRecipe {
   // The chain's base drawn in proportion to the members holding it, which
   // piles the records onto the most shared bases.
   bool byPopularity;
+  // The seeds are the published identities alone, each scaled by every
+  // factor from 1 that keeps its bases up to largestBase (families,
+  // scalesPerFamily and the drawn factors unused).
+  bool publishedOnly;
+  int32_t largestBase;
+  // Every member is added, whichever sides hold the shared base.
+  bool sumsOnly;
 };
 
 // (c) 500 families, each scaled by 1 and 5 factors from 2 to 64 (bases up to
@@ -318,7 +328,10 @@ constexpr FamilyRecipe kFamiliesRecipe{.shape = "families",
                                        .fewestTerms = 1,
                                        .mostTerms = kMaxTerms - 1,
                                        .highInTen = 8,
-                                       .byPopularity = false};
+                                       .byPopularity = false,
+                                       .publishedOnly = false,
+                                       .largestBase = 0,
+                                       .sumsOnly = false};
 // (e) Long records, as a store of many related published identities and
 // their sums and differences would hold: 12 to 32 members of 200 families
 // scaled by the same 6 factors from 8 to 64, chained mostly through the most
@@ -335,7 +348,10 @@ constexpr FamilyRecipe kLongRecipe{.shape = "long",
                                    .fewestTerms = 60,
                                    .mostTerms = 120,
                                    .highInTen = 9,
-                                   .byPopularity = true};
+                                   .byPopularity = true,
+                                   .publishedOnly = false,
+                                   .largestBase = 0,
+                                   .sumsOnly = false};
 // (f) Large bases: as (c), with factors from 2 to 3000, so that bases reach a
 // few hundred thousand and two Terms in five have a base from 16384 on.
 constexpr FamilyRecipe kLargeRecipe{.shape = "large",
@@ -350,11 +366,42 @@ constexpr FamilyRecipe kLargeRecipe{.shape = "large",
                                     .fewestTerms = 1,
                                     .mostTerms = kMaxTerms - 1,
                                     .highInTen = 8,
-                                    .byPopularity = false};
+                                    .byPopularity = false,
+                                    .publishedOnly = false,
+                                    .largestBase = 0,
+                                    .sumsOnly = false};
+
+// (g) Sums of published identities with one power alone on a side: a store
+// of lopsided records (3 or 4 powers against 15 or so), whose shortest
+// records leave the best-size table open to every combination with a small
+// side, so that a scan must count nearly every record that shares a base.
+constexpr FamilyRecipe kPublishedRecipe{.shape = "published",
+                                        .families = 0,
+                                        .scalesPerFamily = 0,
+                                        .keepUnscaled = true,
+                                        .commonScales = false,
+                                        .smallestScale = 1,
+                                        .largestScale = 0,
+                                        .fewestParts = 3,
+                                        .mostParts = 5,
+                                        .fewestTerms = 15,
+                                        .mostTerms = 25,
+                                        .highInTen = 9,
+                                        .byPopularity = false,
+                                        .publishedOnly = true,
+                                        .largestBase = 9999,
+                                        .sumsOnly = true};
 
 constexpr const char* kKnownIdentities[] = {
     "(5,1,4) 144=133+110+84+27",
     "(5,3,3) 67+28+24=62+54+3",
+};
+// Published identities with one power alone on a side: Lander and Parkin's
+// 144^5 and five n^5 that are sums of five fifth powers.
+constexpr const char* kPublishedIdentities[] = {
+    "(5,1,4) 144=133+110+84+27",      "(5,1,5) 72=67+47+46+43+19",
+    "(5,1,5) 94=84+79+37+23+21",      "(5,1,5) 107=100+80+57+43+7",
+    "(5,1,5) 365=347+259+191+120+78", "(5,1,5) 415=395+261+258+202+79",
 };
 
 SolutionRecord ToRecord(const Entry& entry) {
@@ -393,7 +440,7 @@ std::vector<int32_t> DrawScales(const FamilyRecipe& recipe, Generator& generator
   return scales;
 }
 
-bool BuildFamilies(const FamilyRecipe& recipe, Generator& generator, Families& families) {
+bool BuildSearchFamilies(const FamilyRecipe& recipe, Generator& generator, Families& families) {
   std::vector<Entry> searched;
   if (!ReadStoreEntries(FullStoreFile(), searched)) {
     std::fprintf(stderr, "cannot read %s\n", FullStoreFile().c_str());
@@ -423,6 +470,32 @@ bool BuildFamilies(const FamilyRecipe& recipe, Generator& generator, Families& f
       families.members.push_back(ToRecord(scaled));
     }
   }
+  return true;
+}
+
+bool BuildPublishedFamilies(const FamilyRecipe& recipe, Families& families) {
+  std::vector<Entry> seeds;
+  for (const char* line : kPublishedIdentities) {
+    Entry entry;
+    if (!ParseKnownIdentity(line, entry)) return false;
+    seeds.push_back(entry);
+  }
+  if (CheckEntries(seeds, 5, "published identity") != 0) return false;
+  for (const Entry& seed : seeds) {
+    // The seed's Terms are in descending order of base.
+    for (int32_t scale = 1; seed[0].base * scale <= recipe.largestBase; ++scale) {
+      Entry scaled = seed;
+      for (Term& term : scaled) term.base *= scale;
+      families.members.push_back(ToRecord(scaled));
+    }
+  }
+  return true;
+}
+
+bool BuildFamilies(const FamilyRecipe& recipe, Generator& generator, Families& families) {
+  const bool built = recipe.publishedOnly ? BuildPublishedFamilies(recipe, families)
+                                          : BuildSearchFamilies(recipe, generator, families);
+  if (!built) return false;
   for (size_t i = 0; i < families.members.size(); ++i) {
     const SolutionRecord& member = families.members[i];
     for (int32_t t = 0; t < member.termCount; ++t) {
@@ -500,6 +573,7 @@ bool DrawCombination(const FamilyRecipe& recipe, Generator& generator, const Fam
     int32_t sign = generator.Below(2) != 0 ? 1 : -1;
     if (mine == theirs) sign = -1;
     if (mine == -theirs) sign = 1;
+    if (recipe.sumsOnly) sign = 1;
     const int32_t terms = CombineTerms(current, other, sign, merged);
     if (terms == 0 || terms >= kMaxTerms) return false;
     current.termCount = merged.termCount;
@@ -527,14 +601,22 @@ bool MakeFamilies(const FamilyRecipe& recipe, uint32_t seed) {
   }
   FilePtr database(std::fopen(kSeedDatabaseFile, "wt"));
   if (!database) return false;
-  std::fprintf(database.get(),
-               "; %zu identities: %d solutions of a seeded k = 5 search and %zu known ones,\n"
-               "; each scaled by %s%d %sfactors from %d to %d (quorvex_make_store %s %u)\n",
-               families.members.size(), recipe.families, std::size(kKnownIdentities),
-               recipe.keepUnscaled ? "1 and " : "",
-               recipe.scalesPerFamily - (recipe.keepUnscaled ? 1 : 0),
-               recipe.commonScales ? "common " : "", recipe.smallestScale, recipe.largestScale,
-               recipe.shape, seed);
+  if (recipe.publishedOnly) {
+    std::fprintf(database.get(),
+                 "; %zu identities: %zu published ones, each scaled by every factor that keeps\n"
+                 "; its bases up to %d (quorvex_make_store %s %u)\n",
+                 families.members.size(), std::size(kPublishedIdentities), recipe.largestBase,
+                 recipe.shape, seed);
+  } else {
+    std::fprintf(database.get(),
+                 "; %zu identities: %d solutions of a seeded k = 5 search and %zu known ones,\n"
+                 "; each scaled by %s%d %sfactors from %d to %d (quorvex_make_store %s %u)\n",
+                 families.members.size(), recipe.families, std::size(kKnownIdentities),
+                 recipe.keepUnscaled ? "1 and " : "",
+                 recipe.scalesPerFamily - (recipe.keepUnscaled ? 1 : 0),
+                 recipe.commonScales ? "common " : "", recipe.smallestScale, recipe.largestScale,
+                 recipe.shape, seed);
+  }
   for (const SolutionRecord& member : families.members) {
     std::fprintf(database.get(), "%s\n", FormatSolution(member, 5).c_str());
   }
@@ -612,7 +694,7 @@ int Check(const std::string& path, int32_t power) {
 
 int Usage(const char* program) {
   std::fprintf(stderr,
-               "usage: %s bench|grown|families|k8|long|large OUT_DIR [seed]\n"
+               "usage: %s bench|grown|families|k8|long|large|published OUT_DIR [seed]\n"
                "       %s check PATH/DATA<k>.BIN [power]\n",
                program, program);
   return 2;
@@ -636,7 +718,8 @@ int main(int argc, char** argv) {
   if (shape == "grown") recipe = &grown;
   if (shape == "k8") recipe = &k8;
   const FamilyRecipe* family = nullptr;
-  for (const FamilyRecipe* made : {&kFamiliesRecipe, &kLongRecipe, &kLargeRecipe}) {
+  for (const FamilyRecipe* made :
+       {&kFamiliesRecipe, &kLongRecipe, &kLargeRecipe, &kPublishedRecipe}) {
     if (shape == made->shape) family = made;
   }
   if (recipe == nullptr && family == nullptr) return Usage(argv[0]);

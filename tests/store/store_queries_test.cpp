@@ -114,13 +114,14 @@ bool HasBase(const std::vector<Term>& list, int32_t base) {
 }
 
 // The list with `terms` more Terms of distinct random bases from [1, largest],
-// as a record with its Terms in descending base order.
+// as a record with its Terms in descending base order; positive in `lean`
+// eighths of the Terms, so that some records have one side far smaller.
 SolutionRecord AddRandom(std::mt19937& random, std::vector<Term> list, int32_t terms,
-                         int32_t largest) {
+                         int32_t largest, uint32_t lean = 4) {
   for (const size_t size = list.size() + static_cast<size_t>(terms); list.size() < size;) {
     const int32_t base = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(largest));
-    const int32_t magnitude = random() % 4 == 0 ? 2 + static_cast<int32_t>(random() % 2) : 1;
-    if (!HasBase(list, base)) list.push_back({base, random() % 2 == 0 ? magnitude : -magnitude});
+    const int32_t magnitude = random() % 4 == 0 ? 2 + static_cast<int32_t>(random() % 4) : 1;
+    if (!HasBase(list, base)) list.push_back({base, random() % 8 < lean ? magnitude : -magnitude});
   }
   std::sort(list.begin(), list.end(), [](const Term& a, const Term& b) { return a.base > b.base; });
   return MakeRecord(list);
@@ -132,6 +133,36 @@ bool Matters(const CombinationCounts& c, int64_t below) {
   const int64_t m = std::min(c.positive, c.negative), n = std::max(c.positive, c.negative);
   return c.positive + c.negative < below ||
          BestRightImproves(static_cast<int32_t>(m), static_cast<int32_t>(n));
+}
+
+// Whether a quick scan for `candidate` offers exactly the occupied slots whose
+// exact counts matter, and every slot it cannot count, while the table is
+// reset (`meddle` 1) or lowered (2) as the offers are read; adds the offers
+// to `offered`.
+::testing::AssertionResult OffersWhatMatters(const SolutionRecord& candidate, int64_t below,
+                                             int32_t from, int32_t meddle, int64_t& offered) {
+  BeginScan(candidate, below, from);
+  std::vector<int32_t> expected;
+  for (int32_t slot = from; slot < kStoreSlots; ++slot) {
+    if (gStore.slots[slot].termCount == 0) continue;
+    if (!ScanCounts(slot) || Matters(CountCombination(slot, -1), below) ||
+        Matters(CountCombination(slot, +1), below)) {
+      expected.push_back(slot);
+    }
+  }
+  const BestSizeTable saved = gBest;
+  if (meddle == 1) ResetBestRight();
+  if (meddle == 2) LowerBestRight(1, 2);
+  std::vector<int32_t> listed;
+  for (int32_t slot = NextOffered(from); slot < kStoreSlots; slot = NextOffered(slot + 1)) {
+    listed.push_back(slot);
+  }
+  gBest = saved;
+  EndScan();
+  offered += static_cast<int64_t>(listed.size());
+  if (listed == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << listed.size() << " offered, " << expected.size() << " expected";
 }
 
 // Two bases held by over a thousand records each, whose holders the store
@@ -149,16 +180,18 @@ std::vector<Term> PopularBases(std::mt19937& random) {
 
 // The quick scan offers exactly the occupied slots whose exact counts matter,
 // and every slot it cannot count: candidates near stored records (many shared
-// bases) and far from them, bases that share bits, bases held by many
-// records (also after their holders dropped to a few hundred and grew
+// bases) and far from them, balanced and lopsided, bases that share bits,
+// multiplicities within the levels counted as sets and beyond, bases held by
+// many records (also after their holders dropped to a few hundred and grew
 // again), lowered tables, sizes to beat from 1 up, and walks begun midway. A
 // table changed during the scan must not change what the slots are judged by.
 TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
   std::mt19937 random(5);
   std::vector<SolutionRecord> stored;
   for (int32_t i = 0; i < 3000; ++i) {
-    SolutionRecord r = AddRandom(random, PopularBases(random),
-                                 4 + static_cast<int32_t>(random() % 11), i % 2 == 0 ? 250 : 3000);
+    SolutionRecord r =
+        AddRandom(random, PopularBases(random), 4 + static_cast<int32_t>(random() % 11),
+                  i % 2 == 0 ? 250 : 3000, i % 3 == 0 ? 7 : 4);
     InsertRecord(r, nullptr, InsertQuiet);
     stored.push_back(r);
   }
@@ -169,6 +202,9 @@ TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
     if (trial % 50 == 0) {
       ResetBestRight();
       if (trial > 0) LowerBestRight(1 + trial / 50, 2 + trial / 25);
+      // A known left count of 1, so that a combination's gap between its sides
+      // decides whether it can lower the table.
+      if (trial % 100 == 50) LowerBestRight(1, 12 + trial / 25);
     }
     if (trial == 100) {
       for (int32_t slot = 0; slot < kStoreSlots && removed.size() < 1200; ++slot) {
@@ -184,40 +220,63 @@ TEST_F(StoreQueriesTest, QuickScanOffersWhatMatters) {
     }
     SolutionRecord candidate;
     if (trial % 2 == 0) {
-      // A stored record with a few Terms dropped or added.
+      // A stored record with Terms dropped (up to half of them) or added.
       const SolutionRecord& near = stored[random() % stored.size()];
-      std::vector<Term> list(near.terms, near.terms + near.termCount - random() % 2);
+      const int32_t dropped = static_cast<int32_t>(random() % (near.termCount / 2 + 1));
+      std::vector<Term> list(near.terms, near.terms + near.termCount - dropped);
       candidate = AddRandom(random, list, 1 + static_cast<int32_t>(random() % 3), 3000);
     } else {
-      candidate =
-          AddRandom(random, PopularBases(random), 3 + static_cast<int32_t>(random() % 30), 3000);
+      candidate = AddRandom(random, PopularBases(random), 3 + static_cast<int32_t>(random() % 30),
+                            trial % 8 == 1 ? 250 : 3000, trial % 3 == 0 ? 7 : 4);
     }
     const int64_t size = int64_t{candidate.leftCount} + candidate.rightCount;
     const int64_t below = trial % 3 == 0 ? 1 + static_cast<int64_t>(random() % 40) : size;
     const int32_t from = trial % 4 == 3 ? static_cast<int32_t>(random() % kStoreSlots) : 0;
-    BeginScan(candidate, below, from);
-    std::vector<int32_t> expected;
-    for (int32_t slot = from; slot < kStoreSlots; ++slot) {
-      if (gStore.slots[slot].termCount == 0) continue;
-      if (!ScanCounts(slot) || Matters(CountCombination(slot, -1), below) ||
-          Matters(CountCombination(slot, +1), below)) {
-        expected.push_back(slot);
-      }
-    }
-    const BestSizeTable saved = gBest;
-    if (trial % 5 == 1) ResetBestRight();
-    if (trial % 5 == 2) LowerBestRight(1, 2);
-    std::vector<int32_t> listed;
-    for (int32_t slot = NextOffered(from); slot < kStoreSlots; slot = NextOffered(slot + 1)) {
-      listed.push_back(slot);
-    }
-    gBest = saved;
-    EndScan();
-    ASSERT_TRUE(listed == expected) << "trial " << trial << ": " << listed.size() << " offered, "
-                                    << expected.size() << " expected";
-    offered += static_cast<int64_t>(expected.size()) - 3;  // the unusual records are always in
+    ASSERT_TRUE(OffersWhatMatters(candidate, below, from, trial % 5, offered)) << "trial " << trial;
+    offered -= 3;  // the unusual records are always in
   }
   EXPECT_GT(offered, 300) << offered;
+}
+
+// Records of equal sides, all of small bases, whose losses the bit planes
+// count: the fewest powers any of them must lose for a combination to matter
+// is what many lose, with candidates that swap from none to all of a stored
+// record's Terms for others.
+TEST_F(StoreQueriesTest, QuickScanAtTheFewestPowersThatMatter) {
+  std::mt19937 random(7);
+  // The list filled up to three powers a side, on distinct bases.
+  auto balanced = [&random](std::vector<Term> list) {
+    auto positive =
+        std::count_if(list.begin(), list.end(), [](const Term& t) { return t.multiplicity > 0; });
+    while (list.size() < 6) {
+      const int32_t base = 1 + static_cast<int32_t>(random() % 250);
+      if (HasBase(list, base)) continue;
+      list.push_back({base, positive < 3 ? 1 : -1});
+      if (positive < 3) ++positive;
+    }
+    std::sort(list.begin(), list.end(),
+              [](const Term& a, const Term& b) { return a.base > b.base; });
+    return MakeRecord(list);
+  };
+  std::vector<SolutionRecord> stored;
+  for (int32_t i = 0; i < 300; ++i) {
+    stored.push_back(balanced({}));
+    InsertRecord(stored.back(), nullptr, InsertQuiet);
+  }
+  // Only a combination with one power on a side lowers it.
+  ResetBestRight();
+  LowerBestRight(1, 2);
+  int64_t offered = 0;
+  for (int32_t trial = 0; trial < 200; ++trial) {
+    const SolutionRecord& near = stored[random() % stored.size()];
+    std::vector<Term> kept;
+    for (int32_t i = 0; i < near.termCount; ++i) {
+      if (random() % 3 != 0) kept.push_back(near.terms[i]);
+    }
+    const SolutionRecord candidate = balanced(kept);
+    ASSERT_TRUE(OffersWhatMatters(candidate, 6 - trial % 2, 0, 0, offered)) << "trial " << trial;
+  }
+  EXPECT_GT(offered, 100) << offered;
 }
 
 }  // namespace
