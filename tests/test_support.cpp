@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/run_state.hpp"
 #include "run/exported.hpp"
 #include "run/parameters.hpp"
-#include "base/run_state.hpp"
 #include "search/random.hpp"
 #include "store/solution_store.hpp"
 

@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "run/exported.hpp"
 #include "base/line_reader.hpp"
-#include "run/parameters.hpp"
 #include "base/run_state.hpp"
+#include "run/exported.hpp"
+#include "run/parameters.hpp"
 #include "store/best_right_table.hpp"
 #include "store/solution_line.hpp"
 #include "store/solution_notation.hpp"
