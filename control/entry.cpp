@@ -1,5 +1,6 @@
 #include "control/entry.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "control/merge_folders.hpp"
 #include "control/parameters.hpp"
 #include "control/priority.hpp"
+#include "control/reducer_file.hpp"
 #include "control/run_loop.hpp"
 #include "control/run_state.hpp"
 #include "control/signals.hpp"
@@ -22,6 +24,7 @@
 #include "quorvex.h"
 #include "report/best_report.hpp"
 #include "report/status_report.hpp"
+#include "search/reducer.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
@@ -39,6 +42,7 @@ struct CommandLine {
   int32_t threads = 1;               // --threads
   bool quiet = false;                // --quiet
   int32_t power = -1;                // --power; -1: PARAMS.INI's
+  int32_t reducer = -1;              // --reducer, by its place; -1: not given
   std::string svg;                   // --svg
   std::vector<std::string> folders;  // merge: the folders to take from
   bool help = false;
@@ -111,6 +115,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
       uint64_t power = 0;
       if (int status = OptionNumber(argc, argv, i, 0, INT32_MAX, power); status >= 0) return status;
       line.power = static_cast<int32_t>(power);
+    } else if (std::strcmp(arg, "--reducer") == 0) {
+      const char* value = i + 1 < argc ? argv[++i] : nullptr;
+      line.reducer = value == nullptr ? -1 : FindReducer(value);
+      if (line.reducer < 0) {
+        return UsageError("--reducer needs one of " + ReducerNames() + ", not \"" +
+                          std::string(value == nullptr ? "" : value) + "\"\n");
+      }
     } else if (std::strcmp(arg, "--svg") == 0) {
       const char* value = i + 1 < argc ? argv[++i] : nullptr;
       if (value == nullptr || *value == '\0') return UsageError("--svg needs a file name\n");
@@ -131,6 +142,9 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
   }
   if ((line.power >= 0 || !line.svg.empty()) && line.command != Command::Best) {
     return UsageError("--power and --svg go with best only\n");
+  }
+  if (line.reducer >= 0 && line.command != Command::Search) {
+    return UsageError("--reducer goes with the search only\n");
   }
   return -1;
 }
@@ -206,6 +220,12 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
 
   const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
   SetQuietConsole(line.quiet);
+  SetReducerIndex(std::max(line.reducer, 0));
+  KeepReducerFile();
+  if (!DefaultReducerInUse()) {
+    Print("Lattice reduction: %s, and %s for a lattice it fails on\n", ReducerName(),
+          kDefaultReducer);
+  }
   if (extension != nullptr) extension->Loaded(seed, line.threads);
   WorkerPool pool(line.threads, seed, RunIteration);
   if (extension != nullptr) extension->Started(pool);

@@ -7,7 +7,7 @@ namespace quorvex {
 namespace {
 
 const char* const kCommands =
-    "Usage: quorvex [--seed N] [--threads N] [--quiet]\n"
+    "Usage: quorvex [--seed N] [--threads N] [--quiet] [--reducer NAME]\n"
     "       quorvex extract|verify\n"
     "       quorvex merge FOLDER...\n"
     "       quorvex best [--power K] [--svg FILE]\n"
@@ -29,6 +29,9 @@ const char* const kCommands =
     "  -j, --threads N  search with N workers at once (1..1024, default 1)\n"
     "  -q, --quiet  print what the search finds and a status line every 10 s,\n"
     "             not the bases and sizes of every iteration\n"
+    "  --reducer NAME  reduce the lattices with NTL's routine NAME: BKZ_XD (the\n"
+    "             default, slow and sure) or BKZ_FP (about three times as fast); a\n"
+    "             lattice BKZ_FP fails on is reduced again with BKZ_XD\n"
     "  --power K  best: for power K instead of the POWER of PARAMS.INI\n"
     "  --svg FILE best: draw the table as an SVG picture in FILE instead\n"
     "  --help     show this text;  --version  show the version\n"
@@ -36,7 +39,7 @@ const char* const kCommands =
     "Files: PARAMS.INI (parameters and progress, rewritten as the run goes),\n"
     "DATABASE.TXT (known solutions, read only), DATA<k>.TXT (result log),\n"
     "DATA<k>.BIN (store checkpoint), STATS.TXT (cross-reduction statistics),\n"
-    "Bug.txt (fatal errors).\n"
+    "Bug.txt (fatal errors), REDUCER.TXT (the reducer, when not BKZ_XD).\n"
     "\n"
     "PARAMS.INI keys, one KEY=value per line, with [their default, limits]:\n";
 

@@ -14,6 +14,7 @@ namespace {
 
 const char* const kSpreadUsage =
     "Usage: mpirun -np P quorvex-mpi [--seed N] [--threads N] [--quiet]\n"
+    "                                [--reducer NAME]\n"
     "\n"
     "Runs the search of quorvex over the P processes of an Open MPI job, on one\n"
     "machine or many. Process 0 owns the working folder (its lock and every file)\n"

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iterator>
@@ -217,6 +218,39 @@ TEST_F(Quiet, ASeededRunKeepsWhatItFoundAndWhereItIs) {
   EXPECT_FALSE(logs[0].empty());
   EXPECT_EQ(outputs[1], KeptLines(outputs[0]));
   EXPECT_LT(outputs[1].size() * 4, outputs[0].size());
+}
+
+// FNV-1a of the run's output and of every file it left, by name.
+uint64_t RunDigest(const std::string& folder, const std::string& output) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::string all = output;
+  for (const std::string& name : files) all += "\n" + name + "\n" + ReadFile(folder + "/" + name);
+  uint64_t hash = 14695981039346656037ULL;
+  for (const unsigned char c : all) hash = (hash ^ c) * 1099511628211ULL;
+  return hash;
+}
+
+// Taken from the program before a reducer could be chosen (NTL 11.5.1): a run
+// without --reducer, or with the default named, prints and writes those bytes.
+TEST_F(Program, TheDefaultReducerPrintsAndWritesWhatItAlwaysDid) {
+  const std::string params =
+      "POWER=4\nSTART=60\nEND=62\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=3\nSAVE=2\nNEMB=4\n"
+      "WEIGHT=1\nNEMBPASS=1\n";
+  const std::vector<std::string> extra[] = {{}, {"--reducer", "BKZ_XD"}};
+  for (const std::vector<std::string>& more : extra) {
+    const std::string folder = folder_ + "/run" + std::to_string(more.size());
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/PARAMS.INI", params);
+    std::vector<std::string> args = {"--seed", "3"};
+    args.insert(args.end(), more.begin(), more.end());
+    const Outcome r = RunProgram(folder, args);
+    ASSERT_EQ(r.second, 0) << r.first;
+    EXPECT_EQ(RunDigest(folder, r.first), 0x59f89948ed85b8a6ULL) << more.size();
+  }
 }
 
 const std::string kMergeParams =
