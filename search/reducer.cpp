@@ -103,12 +103,20 @@ class ComplaintBuffer : public std::streambuf {
   std::mutex mutex_;
 };
 
+// Set once: workers reduce at the same time, and these are globals.
 void TakeOverNtlErrors() {
   static std::once_flag once;
+  std::call_once(once, [] { NTL::ErrorMsgCallback = NtlErrorMessage; });
+}
+
+// Only once a fast routine runs: a run with BKZ_XD alone keeps std::cerr as
+// it always was.
+void TakeOverComplaints() {
+  static std::once_flag once;
   std::call_once(once, [] {
-    NTL::ErrorMsgCallback = NtlErrorMessage;
-    static ComplaintBuffer buffer(std::cerr.rdbuf());
-    std::cerr.rdbuf(&buffer);
+    // Never destroyed: std::cerr is flushed once more after static objects go.
+    static ComplaintBuffer* const buffer = new ComplaintBuffer(std::cerr.rdbuf());
+    std::cerr.rdbuf(buffer);
   });
 }
 
@@ -192,6 +200,7 @@ ReductionEnd ReduceLattice(NTL::mat_ZZ& lattice, int32_t blockSize) {
     // A failed routine may leave anything behind; BKZ_XD starts again from
     // the lattice as it was built.
     const NTL::mat_ZZ built = lattice;
+    TakeOverComplaints();
     FastReduction fast;
     fast.stepLimit = StepLimit(lattice, blockSize);
     tFast = &fast;
