@@ -13,6 +13,7 @@
 
 #include "control/fatal_error.hpp"
 #include "control/run_state.hpp"
+#include "search/fplll_bkz.hpp"
 #include "search/lattice.hpp"
 
 namespace quorvex {
@@ -30,7 +31,8 @@ void ReduceFp(NTL::mat_ZZ& lattice, double delta, long blockSize, NTL::LLLCheckF
 }
 
 // The routines a run may choose; the first is the default and the fallback.
-constexpr ReductionRoutine kRoutines[] = {{"BKZ_XD", ReduceXd}, {"BKZ_FP", ReduceFp}};
+constexpr ReductionRoutine kRoutines[] = {
+    {"BKZ_XD", ReduceXd}, {"BKZ_FP", ReduceFp}, {"FPLLL_BKZ2", ReduceFplllBkz2}};
 constexpr int32_t kRoutineCount = static_cast<int32_t>(std::size(kRoutines));
 
 std::atomic<const ReductionRoutine*> gRoutine{&kRoutines[0]};

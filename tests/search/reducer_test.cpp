@@ -3,6 +3,7 @@
 #include <chrono>
 #include <iostream>
 #include <thread>
+#include <tuple>
 
 #include "control/run_state.hpp"
 #include "search/lattice.hpp"
@@ -84,14 +85,18 @@ TEST_F(ReducerTest, AFailedRoutineLeavesTheLatticeToBkzXd) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "a line\n");
 }
 
-// A stop ends a reduction of many seconds within a moment, with every routine.
+// A stop ends a reduction of many seconds within a moment, with every routine;
+// FPLLL_BKZ2's comes in its tours, after its LLL of a tenth of a second.
 TEST_F(ReducerTest, AStopEndsTheReductionAtOnce) {
-  const NTL::mat_ZZ built = Lattice(8, 5000, 200);
-  for (const char* name : {"BKZ_XD", "BKZ_FP"}) {
+  const NTL::mat_ZZ large = Lattice(8, 5000, 200);
+  const NTL::mat_ZZ small = Lattice(4, 158, 158);
+  for (const auto& [name, built, blockSize] :
+       {std::tuple("BKZ_XD", &large, 40), std::tuple("BKZ_FP", &large, 40),
+        std::tuple("FPLLL_BKZ2", &small, 70)}) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(SetReducerIndex(FindReducer(name)));
     gRun.StopRequested = 0;
-    NTL::mat_ZZ lattice = built;
+    NTL::mat_ZZ lattice = *built;
     std::chrono::steady_clock::time_point stop;
     std::jthread stopper([&stop] {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -99,7 +104,7 @@ TEST_F(ReducerTest, AStopEndsTheReductionAtOnce) {
       gRun.StopRequested = 1;
     });
     const int64_t before = ReducedAgain();
-    EXPECT_TRUE(ReduceLattice(lattice, 40).stopped);
+    EXPECT_TRUE(ReduceLattice(lattice, blockSize).stopped);
     stopper.join();
     const std::chrono::duration<double> late = std::chrono::steady_clock::now() - stop;
     EXPECT_LT(late.count(), 1.0);
