@@ -44,7 +44,7 @@ ReducerFileReading ReadReducerFile() {
   long long count = -1;
   char end = 0;
   const int fields =
-      std::fscanf(file.get(), "REDUCER=%31[A-Z_]\nREDUCEDAGAIN=%lld%c", name, &count, &end);
+      std::fscanf(file.get(), "REDUCER=%31[A-Z0-9_]\nREDUCEDAGAIN=%lld%c", name, &count, &end);
   reading.reducer = name;
   reading.reducedAgain = count;
   reading.damaged = fields != 3 || end != '\n' || count < 0 || std::fgetc(file.get()) != EOF ||
