@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when one is missing.
 set -euo pipefail
-packages=(g++ cmake make libntl-dev libgmp-dev libgtest-dev libbenchmark-dev clang clang-format valgrind
+packages=(g++ cmake make libntl-dev libgmp-dev libfplll-dev libmpfr-dev libgtest-dev libbenchmark-dev clang clang-format valgrind
   librsvg2-bin libxml2-utils openmpi-bin libopenmpi-dev)
 missing=()
 for p in "${packages[@]}"; do
