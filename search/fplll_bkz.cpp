@@ -1,7 +1,5 @@
 #include "search/fplll_bkz.hpp"
 
-#include <fplll.h>
-
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
@@ -69,25 +67,34 @@ void Tours(fplll::ZZ_mat<mpz_t>& matrix, long blockSize, const NTL::vec_ZZ& row,
 
 }  // namespace
 
-void ReduceFplllBkz2(NTL::mat_ZZ& lattice, double, long blockSize, NTL::LLLCheckFct check) {
-  // NTL's LLL first: it looks at the check, and refuses numbers beyond a
-  // double's range before fplll would spend long on them.
-  NTL::LLL_FP(lattice, fplll::LLL_DEF_DELTA, 0, check, 0);
-  if (check(lattice[0]) != 0) return;
+fplll::ZZ_mat<mpz_t> ToFplll(const NTL::mat_ZZ& lattice) {
   const int rows = static_cast<int>(lattice.NumRows());
   const int columns = static_cast<int>(lattice.NumCols());
   fplll::ZZ_mat<mpz_t> matrix(rows, columns);
   for (int i = 0; i < rows; ++i) {
     for (int j = 0; j < columns; ++j) ToMpz(lattice[i][j], matrix[i][j].get_data());
   }
+  return matrix;
+}
+
+void FromFplll(const fplll::ZZ_mat<mpz_t>& matrix, NTL::mat_ZZ& lattice) {
+  for (int i = 0; i < matrix.get_rows(); ++i) {
+    for (int j = 0; j < matrix.get_cols(); ++j) FromMpz(matrix[i][j].get_data(), lattice[i][j]);
+  }
+}
+
+void ReduceFplllBkz2(NTL::mat_ZZ& lattice, double, long blockSize, NTL::LLLCheckFct check) {
+  // NTL's LLL first: it looks at the check, and refuses numbers beyond a
+  // double's range before fplll would spend long on them.
+  NTL::LLL_FP(lattice, fplll::LLL_DEF_DELTA, 0, check, 0);
+  if (check(lattice[0]) != 0) return;
+  fplll::ZZ_mat<mpz_t> matrix = ToFplll(lattice);
   try {
     Tours(matrix, blockSize, lattice[0], check);
   } catch (fplll::RedStatus status) {
     throw std::runtime_error(fplll::get_red_status_str(status));
   }
-  for (int i = 0; i < rows; ++i) {
-    for (int j = 0; j < columns; ++j) FromMpz(matrix[i][j].get_data(), lattice[i][j]);
-  }
+  FromFplll(matrix, lattice);
 }
 
 }  // namespace quorvex

@@ -2,6 +2,7 @@
 
 #include <NTL/LLL.h>
 #include <NTL/mat_ZZ.h>
+#include <fplll.h>
 
 namespace quorvex {
 
@@ -12,5 +13,9 @@ namespace quorvex {
 // the LLL, and a nonzero answer ends it with the lattice half reduced.
 // fplll's failures are thrown as std::runtime_error.
 void ReduceFplllBkz2(NTL::mat_ZZ& lattice, double delta, long blockSize, NTL::LLLCheckFct check);
+
+// The lattice as fplll's matrix, and back (sized as it is).
+fplll::ZZ_mat<mpz_t> ToFplll(const NTL::mat_ZZ& lattice);
+void FromFplll(const fplll::ZZ_mat<mpz_t>& matrix, NTL::mat_ZZ& lattice);
 
 }  // namespace quorvex

@@ -1,14 +1,15 @@
 // What each lattice reduction finds per CPU second: seeded searches from an
 // empty store, one reducer after another on the same seed, as a run with
 // --reducer would search (WORKTERMS 0, one worker, MaxBase fixed).
-//   quorvex_yield [--seconds S] [--seconds-k4 S] [--seeds N] [--blocksize B]
-//                 [--shapes 4,5,6,7,8] [--reducers NAME,...]  > runs.txt
+//   quorvex_yield [--seconds S (40)] [--seconds-k4 S (100)] [--seeds N (5)]
+//                 [--blocksize B (20)] [--shapes 4,5,6,7,8] [--reducers A,B,...]
 //   quorvex_yield --table runs.txt [more.txt ...]
 // The first form prints one "run" line per search as it ends, then the table
 // of those runs; the second prints the table of run lines kept in files. The
-// reducers are the program's (BKZ_XD, BKZ_FP) and candidates it does not
-// offer: NTL's G_BKZ_FP and, when built with fplll, fplll's BKZ with
-// auto-abort ("fplll") and BKZ 2.0 with its default strategies ("fplll-bkz2").
+// reducers are the program's (BKZ_XD, BKZ_FP, FPLLL_BKZ2) and candidates it
+// does not offer: NTL's G_BKZ_FP and fplll's own bkz_reduction with
+// auto-abort ("fplll") and as BKZ 2.0 with its default strategies
+// ("fplll-bkz2"), which FPLLL_BKZ2 runs block by block after NTL's LLL_FP.
 #include <time.h>
 
 #include <NTL/LLL.h>
@@ -26,14 +27,11 @@
 #include "bench/bench_support.hpp"
 #include "control/exported.hpp"
 #include "quorvex.h"
+#include "search/fplll_bkz.hpp"
 #include "search/lattice.hpp"
 #include "search/random.hpp"
 #include "search/reducer.hpp"
 #include "store/solution_store.hpp"
-
-#ifdef QUORVEX_YIELD_FPLLL
-#include <fplll.h>
-#endif
 
 namespace {
 
@@ -50,48 +48,19 @@ void ReduceGivens(NTL::mat_ZZ& lattice, double delta, long blockSize, NTL::LLLCh
 }
 const ReductionRoutine kGivens{"G_BKZ_FP", ReduceGivens};
 
-#ifdef QUORVEX_YIELD_FPLLL
-// NTL and fplll both keep their integers in GMP; the bytes of the magnitude
-// carry them across.
-void ToMpz(const NTL::ZZ& value, mpz_t out) {
-  const long bytes = NTL::NumBytes(value);
-  std::vector<unsigned char> buffer(static_cast<size_t>(std::max(bytes, 1L)));
-  NTL::BytesFromZZ(buffer.data(), value, bytes);
-  mpz_import(out, static_cast<size_t>(bytes), -1, 1, 0, 0, buffer.data());
-  if (NTL::sign(value) < 0) mpz_neg(out, out);
-}
-
-void FromMpz(const mpz_t value, NTL::ZZ& out) {
-  std::vector<unsigned char> buffer((mpz_sizeinbase(value, 2) + 7) / 8 + 1);
-  size_t bytes = 0;
-  mpz_export(buffer.data(), &bytes, -1, 1, 0, 0, value);
-  NTL::ZZFromBytes(out, buffer.data(), static_cast<long>(bytes));
-  if (mpz_sgn(value) < 0) NTL::negate(out, out);
-}
-
 // fplll chooses its floating-point type itself (FT_DEFAULT) and takes its own
 // LLL delta; it has no check function, so these candidates cannot be stopped.
 void ReduceFplll(NTL::mat_ZZ& lattice, long blockSize, bool strategies) {
   static std::vector<fplll::Strategy> loaded =
       fplll::load_strategies_json(fplll::strategy_full_path(fplll::default_strategy()));
   std::vector<fplll::Strategy> none;
-  fplll::ZZ_mat<mpz_t> matrix(static_cast<int>(lattice.NumRows()),
-                              static_cast<int>(lattice.NumCols()));
-  for (long i = 0; i < lattice.NumRows(); ++i) {
-    for (long j = 0; j < lattice.NumCols(); ++j) {
-      ToMpz(lattice[i][j], matrix[static_cast<int>(i)][static_cast<int>(j)].get_data());
-    }
-  }
+  fplll::ZZ_mat<mpz_t> matrix = ToFplll(lattice);
   int flags = fplll::BKZ_AUTO_ABORT | (strategies ? fplll::BKZ_GH_BND : 0);
   fplll::BKZParam param(static_cast<int>(blockSize), strategies ? loaded : none,
                         fplll::LLL_DEF_DELTA, flags);
   const int status = fplll::bkz_reduction(&matrix, nullptr, param, fplll::FT_DEFAULT, 0);
   if (status != fplll::RED_SUCCESS) throw std::runtime_error(fplll::get_red_status_str(status));
-  for (long i = 0; i < lattice.NumRows(); ++i) {
-    for (long j = 0; j < lattice.NumCols(); ++j) {
-      FromMpz(matrix[static_cast<int>(i)][static_cast<int>(j)].get_data(), lattice[i][j]);
-    }
-  }
+  FromFplll(matrix, lattice);
 }
 
 void ReduceFplllAutoAbort(NTL::mat_ZZ& lattice, double, long blockSize, NTL::LLLCheckFct) {
@@ -102,7 +71,6 @@ void ReduceFplllBkz2(NTL::mat_ZZ& lattice, double, long blockSize, NTL::LLLCheck
 }
 const ReductionRoutine kFplll{"fplll", ReduceFplllAutoAbort};
 const ReductionRoutine kFplllBkz2{"fplll-bkz2", ReduceFplllBkz2};
-#endif
 
 // Chooses the reducer by name; false when this build has no such one.
 bool UseReducer(const std::string& name) {
@@ -110,11 +78,7 @@ bool UseReducer(const std::string& name) {
     UseReductionRoutine(nullptr);
     return SetReducerIndex(FindReducer(name));
   }
-  const ReductionRoutine* candidates[] = {&kGivens,
-#ifdef QUORVEX_YIELD_FPLLL
-                                          &kFplll, &kFplllBkz2
-#endif
-  };
+  const ReductionRoutine* candidates[] = {&kGivens, &kFplll, &kFplllBkz2};
   for (const ReductionRoutine* routine : candidates) {
     if (name == routine->name) {
       UseReductionRoutine(routine);
@@ -293,15 +257,13 @@ std::vector<std::string> Split(const std::string& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  double seconds = 45;
-  double secondsK4 = -1;
+  double seconds = 40;
+  double secondsK4 = 100;
   int seeds = 5;
   int32_t blockSize = 20;
   std::vector<std::string> shapes = {"4", "5", "6", "7", "8"};
-  std::vector<std::string> reducers = {"BKZ_XD", "BKZ_FP", "G_BKZ_FP"};
-#ifdef QUORVEX_YIELD_FPLLL
-  reducers.insert(reducers.end(), {"fplll", "fplll-bkz2"});
-#endif
+  std::vector<std::string> reducers = {"BKZ_XD", "BKZ_FP",     "G_BKZ_FP",
+                                       "fplll",  "fplll-bkz2", "FPLLL_BKZ2"};
   std::vector<Run> runs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
