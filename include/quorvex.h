@@ -29,11 +29,12 @@ QUORVEX_EXPORT int32_t Init(int32_t power);
 QUORVEX_EXPORT void SeedRandom(uint32_t seed);
 
 /* Chooses the lattice reduction of the iterations that follow, in this and
- * every other thread, by NTL's name for it: "BKZ_XD" (the default, slow and
- * sure) or "BKZ_FP" (several times as fast). A lattice BKZ_FP fails on (an
- * error, lost precision, or far more steps than its size calls for) is
- * reduced again with BKZ_XD, so every relation stays exact. Any letter case.
- * Returns 0, or -1 for a name it does not know, which changes nothing. */
+ * every other thread, as quorvex --reducer does: "BKZ_XD" (NTL's, the
+ * default), "BKZ_FP" (NTL's in doubles) or "FPLLL_BKZ2" (fplll's BKZ 2.0),
+ * in any letter case. A lattice one of the last two fails on (an error, lost
+ * precision, or far more steps than its size calls for) is reduced again
+ * with BKZ_XD. Returns 0, or -1 for a name it does not know, which changes
+ * nothing. */
 QUORVEX_EXPORT int32_t SetReducer(const char* name);
 
 /* Runs one search iteration. workTerms 0 means the larger of maxBase and
