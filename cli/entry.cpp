@@ -21,7 +21,9 @@
 #include "run/exported.hpp"
 #include "run/merge_folders.hpp"
 #include "run/parameters.hpp"
+#include "run/reducer_file.hpp"
 #include "run/run_loop.hpp"
+#include "search/reducer.hpp"
 #include "store/solution_notation.hpp"
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
@@ -107,6 +109,12 @@ int ProgramEntry(int argc, char** argv, SearchExtension* extension) {
 
   const uint32_t seed = line.haveSeed ? line.seed : static_cast<uint32_t>(std::time(nullptr));
   SetQuietConsole(line.quiet);
+  SetReducerIndex(line.reducer);
+  KeepReducerFile();
+  if (!DefaultReducerInUse()) {
+    Print("Lattice reduction: %s, and %s for a lattice it fails on\n", ReducerName(),
+          kDefaultReducer);
+  }
   if (extension != nullptr) extension->Loaded(seed, line.threads);
   WorkerPool pool(line.threads, seed, RunIteration);
   if (extension != nullptr) extension->Started(pool.Scheduler());

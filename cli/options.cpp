@@ -1,11 +1,13 @@
 #include "cli/options.hpp"
 
 #include <NTL/version.h>
+#include <fplll/fplll_config.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "run/parameters.hpp"
+#include "search/reducer.hpp"
 
 namespace quorvex {
 
@@ -35,7 +37,7 @@ constexpr CommandRow kCommands[] = {
      "last improvements (best and status only read, beside a search too)"},
 };
 
-enum class Value { None, Number, File };
+enum class Value { None, Number, File, Reducer };
 
 // An option, what follows it, and the commands it goes with (none: any); a
 // strict one is refused with any other command, the others are only shown
@@ -84,6 +86,18 @@ const std::vector<OptionRow>& Options() {
        .help = "print what the search finds and a status line every 10 s,\n"
                "not the bases and sizes of every iteration",
        .take = [](CommandLine& line, uint64_t, const char*) { line.quiet = true; }},
+      {.name = "--reducer",
+       .value = Value::Reducer,
+       .placeholder = "NAME",
+       .goesWith = {Command::Search},
+       .strict = true,
+       .help = "reduce each lattice with NAME: BKZ_XD (NTL's, the default,\n"
+               "the output the search always gave), BKZ_FP (NTL's in doubles, 3\n"
+               "to 4 times the iterations) or FPLLL_BKZ2 (fplll's BKZ 2.0, the\n"
+               "smallest solutions soonest for k = 4 and 5, best at BLOCKSIZE\n"
+               "30); a lattice these two fail on is reduced again with BKZ_XD",
+       .take = [](CommandLine& line, uint64_t,
+                  const char* text) { line.reducer = FindReducer(text); }},
       {.name = "--power",
        .value = Value::Number,
        .placeholder = "K",
@@ -119,7 +133,7 @@ const char* const kFiles =
     "Files: PARAMS.INI (parameters and progress, rewritten as the run goes),\n"
     "DATABASE.TXT (known solutions, read only), DATA<k>.TXT (result log),\n"
     "DATA<k>.BIN (store checkpoint), STATS.TXT (cross-reduction statistics),\n"
-    "Bug.txt (fatal errors).\n";
+    "Bug.txt (fatal errors), REDUCER.TXT (the reducer, when not BKZ_XD).\n";
 
 const char* const kStopping =
     "Stop with Escape, Ctrl-C or kill: progress and store are saved; run again to\n"
@@ -262,6 +276,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine& line) {
                           std::to_string(option->least) + " to " + std::to_string(option->most) +
                           ", not \"" + std::string(text == nullptr ? "" : text) + "\"\n");
       }
+      if (option->value == Value::Reducer && (text == nullptr || FindReducer(text) < 0)) {
+        return UsageError(std::string(arg) + " needs one of " + ReducerNames() + ", not \"" +
+                          std::string(text == nullptr ? "" : text) + "\"\n");
+      }
       if (option->value == Value::File && (text == nullptr || *text == '\0')) {
         return UsageError(std::string(arg) + " needs a file name\n");
       }
@@ -297,6 +315,12 @@ const std::string& SpreadUsageText() {
   return text;
 }
 
-const char* const kVersionText = "quorvex " QUORVEX_VERSION " (NTL " NTL_VERSION ")\n";
+// fplll gives its version as bare numbers, not a string.
+#define QUORVEX_TEXT(x) #x
+#define QUORVEX_VERSION_TEXT(major, minor, micro) \
+  QUORVEX_TEXT(major) "." QUORVEX_TEXT(minor) "." QUORVEX_TEXT(micro)
+const char* const kVersionText =
+    "quorvex " QUORVEX_VERSION " (NTL " NTL_VERSION ", fplll " QUORVEX_VERSION_TEXT(
+        FPLLL_MAJOR_VERSION, FPLLL_MINOR_VERSION, FPLLL_MICRO_VERSION) ")\n";
 
 }  // namespace quorvex

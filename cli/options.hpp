@@ -18,6 +18,7 @@ struct CommandLine {
   int32_t threads = 1;               // --threads
   bool quiet = false;                // --quiet
   int32_t power = -1;                // --power; -1: PARAMS.INI's
+  int32_t reducer = 0;               // --reducer, by its place; 0: BKZ_XD
   std::string svg;                   // --svg
   std::vector<std::string> folders;  // merge: the folders to take from
   bool help = false;

@@ -8,7 +8,7 @@
  * Init, DATA<k>.TXT is appended to whenever the best-size table improves.
  *
  * The library keeps one search per process, in global state: it is not
- * reentrant. Call all three functions from one thread (the generator belongs
+ * reentrant. Call all four functions from one thread (the generator belongs
  * to the thread that seeds it). */
 #ifndef QUORVEX_H
 #define QUORVEX_H
@@ -27,6 +27,15 @@ QUORVEX_EXPORT int32_t Init(int32_t power);
 /* Seeds the random generator of the calling thread (its state before any
  * seeding is 1). */
 QUORVEX_EXPORT void SeedRandom(uint32_t seed);
+
+/* Chooses the lattice reduction of the iterations that follow, in this and
+ * every other thread, as quorvex --reducer does: "BKZ_XD" (NTL's, the
+ * default), "BKZ_FP" (NTL's in doubles) or "FPLLL_BKZ2" (fplll's BKZ 2.0),
+ * in any letter case. A lattice one of the last two fails on (an error, lost
+ * precision, or far more steps than its size calls for) is reduced again
+ * with BKZ_XD. Returns 0, or -1 for a name it does not know, which changes
+ * nothing. */
+QUORVEX_EXPORT int32_t SetReducer(const char* name);
 
 /* Runs one search iteration. workTerms 0 means the larger of maxBase and
  * blockSize, capped at 200. Returns 1, or 0 when an argument is outside what

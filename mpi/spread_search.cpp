@@ -14,6 +14,7 @@
 #include "run/exported.hpp"
 #include "run/worker_pool.hpp"
 #include "search/random.hpp"
+#include "search/reducer.hpp"
 #include "store/record_codec.hpp"
 #include "store/result_log.hpp"
 #include "store/solution_store.hpp"
@@ -59,15 +60,16 @@ class Coordinator : public SearchExtension {
   explicit Coordinator(int processes) : processes_(processes), cursor_(processes, 0) {}
 
   void Loaded(uint32_t seed, int32_t threads) override {
-    // Every process begins with the store as process 0 loaded it.
-    std::vector<int32_t> message{kBegin, static_cast<int32_t>(seed), threads, 0};
+    // Every process begins with the store as process 0 loaded it, and
+    // reduces with the same routine.
+    std::vector<int32_t> message{kBegin, static_cast<int32_t>(seed), threads, ReducerIndex(), 0};
     int32_t count = 0;
     for (const SolutionRecord& slot : gStore.slots) {
       if (slot.termCount == 0) continue;
       AppendRecord(message, slot);
       ++count;
     }
-    message[3] = count;
+    message[4] = count;
     for (int p = 1; p < processes_; ++p) Send(message, p, kStartTag);
     begun_ = true;
     // From here on, what enters the store goes to the others too.
@@ -172,15 +174,17 @@ class Coordinator : public SearchExtension {
     return count;
   }
 
-  // A result: the iteration's outcome, then the solutions that entered the
+  // A result: the iteration's outcome, the count of its solutions, the
+  // lattices it reduced again with BKZ_XD, then the solutions that entered the
   // other process's store or lowered its table, which are inserted and logged
   // here as if found here.
   void TakeResult(int from, const std::vector<int32_t>& result) {
-    const int32_t outcome = result.size() >= 2 ? result[0] : -1;
-    if (result.size() >= 2) {
+    const int32_t outcome = result.size() >= 3 ? result[0] : -1;
+    if (result.size() >= 3) {
+      if (result[2] > 0) AddReducedAgain(result[2]);
       std::lock_guard lock(StoreMutex());
       origin_ = from;
-      InsertAll(result, 2, result[1], InsertLogged);
+      InsertAll(result, 3, result[1], InsertLogged);
       origin_ = 0;
     }
     scheduler_->Finish(outcome);
@@ -208,16 +212,17 @@ int RunFirstProcess(int argc, char** argv, int processes) {
 
 int RunOtherProcess(int rank) {
   const std::vector<int32_t> start = Receive(0, kStartTag);
-  if (start.empty() || start[0] != kBegin || start.size() < 4) {
+  if (start.empty() || start[0] != kBegin || start.size() < 5) {
     MPI_Finalize();
     return 0;
   }
+  SetReducerIndex(start[3]);
   // Only process 0 prints the run's lines and writes files: what this one
   // would log goes to process 0 with what enters its store.
   SetQuietConsole(true);
   InstallStopSignals();
   ResetEngine();
-  InsertAll(start, 4, start[3], InsertQuiet);
+  InsertAll(start, 5, start[4], InsertQuiet);
   std::vector<int32_t> found;
   int32_t foundCount = 0;
   auto collect = [&](const SolutionRecord& record) {
@@ -234,12 +239,14 @@ int RunOtherProcess(int rank) {
     if (work.size() < 6 || work[0] != kIterate) break;
     ObserveStoreEntries(nullptr);
     InsertAll(work, 6, work[5], InsertQuiet);
-    found.assign(2, 0);
+    found.assign(3, 0);
     foundCount = 0;
     ObserveStoreEntries(collect);
+    const int64_t reducedAgain = ReducedAgain();
     const int32_t outcome = RunIteration(work[1], work[2], work[3], work[4]);
     found[0] = outcome;
     found[1] = foundCount;
+    found[2] = static_cast<int32_t>(ReducedAgain() - reducedAgain);
     // The last result must be out of the way before its buffer is reused.
     MPI_Wait(&sending, MPI_STATUS_IGNORE);
     result.swap(found);

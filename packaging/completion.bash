@@ -16,6 +16,9 @@ _quorvex() {
     case $kind in
       FILE) mapfile -t COMPREPLY < <(compgen -f -- "$current") ;;
       FOLDER) mapfile -t COMPREPLY < <(compgen -d -- "$current") ;;
+      # The reducers are the help's only words of capitals joined by "_".
+      NAME) mapfile -t COMPREPLY < <(compgen -W "$(grep -oE '\b[A-Z][A-Z0-9]*_[A-Z0-9_]+\b' \
+        <<<"$help" | sort -u)" -- "$current") ;;
       *) COMPREPLY=() ;;
     esac
     return 0

@@ -11,7 +11,7 @@ set(CPACK_COMPONENTS_ALL main)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 # dpkg-shlibdeps names the Debian packages of the libraries the programs load
-# (NTL, the C++ runtime, Open MPI). GMP is named as well: NTL's exact
+# (NTL, fplll and MPFR, the C++ runtime, Open MPI). GMP is named as well: NTL's exact
 # arithmetic, on which every verdict of verify and merge rests, is GMP's, even
 # though nothing here calls it directly. The shlibs file and the ldconfig
 # trigger let other packages depend on libquorvex.so.1 in turn.

@@ -14,7 +14,9 @@
 #include "base/line_reader.hpp"
 #include "report/iteration_rate.hpp"
 #include "report/reading_notes.hpp"
+#include "run/reducer_file.hpp"
 #include "search/cross_reduction.hpp"
+#include "search/reducer.hpp"
 #include "search/search_iteration.hpp"
 #include "store/checkpoint.hpp"
 #include "store/result_log.hpp"
@@ -153,6 +155,20 @@ void PrintFiles(const Parameters& p, ReadingNotes& notes) {
   }
 }
 
+// Only a search that chose a faster routine leaves REDUCER.TXT behind.
+void PrintReducer(ReadingNotes& notes) {
+  const ReducerFileReading reading = ReadReducerFile();
+  if (reading.missing) {
+    std::printf("Reducer: %s, the default (no %s)\n", kDefaultReducer, kReducerFile);
+  } else if (reading.damaged) {
+    notes.damage.push_back(std::string(kReducerFile) + " is damaged: the reducer is not known.");
+  } else {
+    std::printf("Reducer: %s; %lld lattices it failed on reduced again with %s (%s)\n",
+                reading.reducer.c_str(), static_cast<long long>(reading.reducedAgain),
+                kDefaultReducer, kReducerFile);
+  }
+}
+
 // Steps of the walk still to come, the current one included, whose
 // iterations would draw nothing.
 void WarnAboutEmptyIterations(const Parameters& p) {
@@ -186,9 +202,10 @@ int StatusReport() {
   const FolderLockState lock = ProbeWorkingFolderLock();
   std::printf("Power: %d\n", p.POWER);
   PrintSearchState(lock);
+  ReadingNotes notes;
+  PrintReducer(notes);
   PrintWalk(p);
   PrintSpeed(p, lock == FolderLockState::Held);
-  ReadingNotes notes;
   PrintFiles(p, notes);
   WarnAboutEmptyIterations(p);
   std::fflush(stdout);

@@ -5,6 +5,7 @@
 #include "quorvex.h"
 #include "run/exported.hpp"
 #include "search/random.hpp"
+#include "search/reducer.hpp"
 #include "search/search_iteration.hpp"
 #include "store/best_right_table.hpp"
 #include "store/checkpoint.hpp"
@@ -53,6 +54,10 @@ int32_t RunIteration(int32_t power, int32_t maxBase, int32_t blockSize, int32_t 
 
 extern "C" void SeedRandom(uint32_t seed) {
   quorvex::SeedRandom(seed);
+}
+
+extern "C" int32_t SetReducer(const char* name) {
+  return name != nullptr && SetReducerIndex(FindReducer(name)) ? 0 : -1;
 }
 
 extern "C" int32_t ComputeOneIteration(int32_t power, int32_t maxBase, int32_t blockSize,

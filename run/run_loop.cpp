@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "base/console.hpp"
 #include "base/run_state.hpp"
 #include "run/parameters.hpp"
 #include "search/cross_reduction.hpp"
+#include "search/reducer.hpp"
 #include "store/checkpoint.hpp"
 #include "store/solution_store.hpp"
 
@@ -61,9 +63,14 @@ class StatusLine {
     if (seconds < kPeriodSeconds) return;
     const int64_t finished = scheduler_.FinishedIterations();
     const StoreGlance store = GlanceAtStore();
-    Print("Status: %.2f iterations/s, MaxBase %d, %d solutions stored, best m+n %lld\n",
+    // The default's line stays as it always was.
+    const std::string reducer = DefaultReducerInUse()
+                                    ? ""
+                                    : ", " + std::to_string(ReducedAgain()) + " " + ReducerName() +
+                                          " failures reduced again with " + kDefaultReducer;
+    Print("Status: %.2f iterations/s, MaxBase %d, %d solutions stored, best m+n %lld%s\n",
           static_cast<double>(finished - finished_) / seconds, gParams.START, store.count,
-          static_cast<long long>(store.fewestPowers));
+          static_cast<long long>(store.fewestPowers), reducer.c_str());
     FlushConsole();
     last_ = now;
     finished_ = finished;

@@ -17,6 +17,7 @@
 #include "base/fatal_error.hpp"
 #include "base/run_state.hpp"
 #include "search/random.hpp"
+#include "search/reducer.hpp"
 #include "search/relation_shortening.hpp"
 #include "store/solution_store.hpp"
 
@@ -28,21 +29,6 @@ thread_local constinit SearchTiming gSearchTiming{};
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr double kReductionDelta = 0.9999;
-
-// NTL takes this path only for errors it cannot throw; it would abort next, so
-// the error log gets the message first and the process ends like any other
-// fatal error.
-void NtlErrorMessage(const char* message) {
-  FatalErrorF("NTL: %s\n", message);
-}
-
-// Called by the reduction after each size reduction: a large lattice can take
-// minutes, and a stop must not wait for it.
-long StopReduction(const NTL::vec_ZZ&) {
-  return StopNow() ? 1 : 0;
-}
 
 bool FitsInt32(const NTL::ZZ& value) {
   return value >= std::numeric_limits<int32_t>::min() &&
@@ -182,9 +168,6 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
   gSearch.workTerms = n;
   int32_t relations = 0;
   int32_t dropped = 0;
-  // Set once: workers reduce at the same time, and it is one global of NTL's.
-  static std::once_flag ntlErrors;
-  std::call_once(ntlErrors, [] { NTL::ErrorMsgCallback = NtlErrorMessage; });
   // The lattice lives in this scope only, so it is released on every way out,
   // a fatal error thrown through here included.
   {
@@ -192,11 +175,15 @@ bool SearchIteration(int32_t k, int32_t maxBase, int32_t blockSize, int32_t work
     try {
       BuildLattice(lattice, n, k);
       Clock::time_point reduction = Clock::now();
-      NTL::BKZ_XD(lattice, kReductionDelta, blockSize, 0, StopReduction, 0);
+      const ReductionEnd end = ReduceLattice(lattice, blockSize);
       gSearchTiming.reductionSeconds += SecondsSince(reduction);
       // A reduction cut short by a stop is not finished: its rows are not
       // the ones a whole iteration would harvest.
-      if (gRun.StopRequested != 0) return false;
+      if (end.stopped) return false;
+      if (!end.failure.empty()) {
+        PrintDetail("%s failed (%s): reduced again with BKZ_XD\n", ReducerName(),
+                    end.failure.c_str());
+      }
       relations = ExtractRelations(lattice, n, dropped);
     } catch (const std::exception& e) {
       FatalErrorF("NTL: %s\n", e.what());

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iterator>
@@ -35,12 +36,15 @@ TEST_F(Program, CommandLineAndExitStatuses) {
   EXPECT_EQ(Quorvex({"extract", "-h"}), Outcome(usage, 0));
   for (const char* line : {"--verbose", "extract -x", "--seed", "--seed -1", "--seed 4294967296",
                            "--seed 12a", "status --power 4", "--svg a.svg", "best --svg",
-                           "best --power -4", "best --power 2147483648"}) {
+                           "best --power -4", "best --power 2147483648", "--reducer",
+                           "--reducer BKZ", "--reducer G_BKZ_FP", "verify --reducer BKZ_FP"}) {
     std::istringstream words(line);
     const Outcome r = Quorvex({std::istream_iterator<std::string>(words), {}});
     EXPECT_EQ(r.second, 2) << line;
     EXPECT_TRUE(Contains(r.first, usage) && !Contains(r.first, kBanner)) << r.first;
   }
+  EXPECT_EQ(Quorvex({"--reducer", "LLL"}),
+            Outcome("--reducer needs one of BKZ_XD, BKZ_FP, FPLLL_BKZ2, not \"LLL\"\n" + usage, 2));
   EXPECT_FALSE(FileExists("Bug.txt"));
 
   WriteFile("PARAMS.INI", kParams + "NOISE=1\n");
@@ -86,8 +90,10 @@ TEST_F(Program, ASecondRunInTheSameFolderIsRefused) {
 // without looking at anything, which must not hold the stop up, and the
 // iteration cut short is not counted.
 TEST_F(Program, ASignalStopsALongReductionAtOnceAndSavesProgress) {
-  for (const char* threads : {"1", "2"}) {
-    SCOPED_TRACE(std::string("workers ") + threads);
+  for (const auto& [threads, reducer] :
+       {std::pair("1", "BKZ_XD"), std::pair("2", "BKZ_XD"), std::pair("1", "BKZ_FP"),
+        std::pair("2", "BKZ_FP"), std::pair("1", "FPLLL_BKZ2")}) {
+    SCOPED_TRACE(std::string("workers ") + threads + " " + reducer);
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directory(folder_);
     std::filesystem::current_path(folder_);
@@ -101,7 +107,8 @@ TEST_F(Program, ASignalStopsALongReductionAtOnceAndSavesProgress) {
       }
       dup2(STDOUT_FILENO, STDERR_FILENO);
       alarm(60);
-      execl(QUORVEX_BINARY, QUORVEX_BINARY, "--seed", "1", "--threads", threads, nullptr);
+      execl(QUORVEX_BINARY, QUORVEX_BINARY, "--seed", "1", "--threads", threads, "--reducer",
+            reducer, nullptr);
       _exit(127);
     }
     ASSERT_GT(pid, 0);
@@ -215,12 +222,16 @@ TEST_F(Program, HostLoadsTheSharedLibrary) {
   auto iterate = reinterpret_cast<int32_t (*)(int32_t, int32_t, int32_t, int32_t)>(
       dlsym(library, "ComputeOneIteration"));
   ASSERT_TRUE(init != nullptr && iterate != nullptr);
-  // Nothing of the engine but the two entry points is visible.
+  // Nothing of the engine but the entry points is visible.
   EXPECT_EQ(dlsym(library, "_ZN7quorvex14LoadParametersEv"), nullptr);
   EXPECT_EQ(dlsym(library, "_ZN7quorvex4gRunE"), nullptr);
   int32_t result = -1;
   CaptureOutput([&] { result = init(4); });
   EXPECT_EQ(result, 0);
+  // The iterations below reduce with BKZ_FP.
+  auto reducer = reinterpret_cast<int32_t (*)(const char*)>(dlsym(library, "SetReducer"));
+  ASSERT_NE(reducer, nullptr);
+  EXPECT_EQ(std::pair(reducer("BKZ"), reducer("BKZ_FP")), std::pair(-1, 0));
   // Limits as for SearchIteration (SearchIterationTest.GuardsAndDegenerateIterations).
   EXPECT_NE(CaptureOutput([&] { result = iterate(4, 100, 20, -1); }), "");
   EXPECT_EQ(result, 0);
@@ -285,6 +296,103 @@ TEST_F(Quiet, ASeededRunKeepsWhatItFoundAndWhereItIs) {
   EXPECT_FALSE(logs[0].empty());
   EXPECT_EQ(outputs[1], KeptLines(outputs[0]));
   EXPECT_LT(outputs[1].size() * 4, outputs[0].size());
+}
+
+// FNV-1a of the run's output and of every file it left, by name.
+uint64_t RunDigest(const std::string& folder, const std::string& output) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::string all = output;
+  for (const std::string& name : files) all += "\n" + name + "\n" + ReadFile(folder + "/" + name);
+  uint64_t hash = 14695981039346656037ULL;
+  for (const unsigned char c : all) hash = (hash ^ c) * 1099511628211ULL;
+  return hash;
+}
+
+// Taken from the program before a reducer could be chosen (NTL 11.5.1): a run
+// without --reducer, or with the default named, prints and writes those bytes.
+TEST_F(Program, TheDefaultReducerPrintsAndWritesWhatItAlwaysDid) {
+  const std::string params =
+      "POWER=4\nSTART=60\nEND=62\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=3\nSAVE=2\nNEMB=4\n"
+      "WEIGHT=1\nNEMBPASS=1\n";
+  const std::vector<std::string> extra[] = {{}, {"--reducer", "BKZ_XD"}};
+  for (const std::vector<std::string>& more : extra) {
+    const std::string folder = folder_ + "/run" + std::to_string(more.size());
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/PARAMS.INI", params);
+    std::vector<std::string> args = {"--seed", "3"};
+    args.insert(args.end(), more.begin(), more.end());
+    const Outcome r = RunProgram(folder, args);
+    ASSERT_EQ(r.second, 0) << r.first;
+    EXPECT_EQ(RunDigest(folder, r.first), 0x59f89948ed85b8a6ULL) << more.size();
+  }
+}
+
+// Whatever a run logs and stores holds exactly, with either reducer and one
+// worker or two, and a seeded run with one worker repeats itself byte for byte.
+TEST_F(Program, EveryReducerFindsTrueSolutionsAndRepeatsASeededRun) {
+  const std::string params =
+      "POWER=4\nSTART=60\nEND=62\nBLOCKSIZE=20\nWORKTERMS=0\nITERATIONS=3\nSAVE=2\nNEMB=4\n"
+      "WEIGHT=1\nNEMBPASS=1\n";
+  // One worker with BKZ_XD is the digest test's.
+  const std::vector<std::pair<std::string, std::string>> runs = {
+      {"BKZ_XD", "2"},     {"BKZ_FP", "1"},     {"BKZ_FP", "1"},    {"BKZ_FP", "2"},
+      {"FPLLL_BKZ2", "1"}, {"FPLLL_BKZ2", "1"}, {"FPLLL_BKZ2", "2"}};
+  uint64_t digest = 0;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const auto& [reducer, threads] = runs[i];
+    SCOPED_TRACE(reducer + " workers " + threads);
+    const std::string folder = folder_ + "/run" + std::to_string(i);
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/PARAMS.INI", params);
+    const Outcome r =
+        RunProgram(folder, {"--seed", "3", "--reducer", reducer, "--threads", threads});
+    ASSERT_EQ(r.second, 0) << r.first;
+    if (i > 0 && runs[i] == runs[i - 1]) {  // one worker, the same seed
+      EXPECT_EQ(RunDigest(folder, r.first), digest);
+    }
+    digest = RunDigest(folder, r.first);
+    const Outcome verified = RunProgram(folder, {"verify"});
+    EXPECT_EQ(verified.second, 0);
+    EXPECT_TRUE(Contains(verified.first, " solutions, 0 false\n")) << verified.first;
+    const std::string status = RunProgram(folder, {"status"}).first;
+    EXPECT_TRUE(Contains(status, reducer == "BKZ_XD"
+                                     ? "\nReducer: BKZ_XD, the default (no REDUCER.TXT)\n"
+                                     : "\nReducer: " + reducer +
+                                           "; 0 lattices it failed on reduced again with BKZ_XD "
+                                           "(REDUCER.TXT)\n"))
+        << status;
+  }
+}
+
+// Numbers beyond a double's range: BKZ_FP refuses every lattice, BKZ_XD reduces
+// them, the count goes to REDUCER.TXT and status; a later run with the default
+// takes the file away.
+TEST_F(Program, LatticesTheFastRoutineCannotTakeAreReducedAgainAndCounted) {
+  const std::string params =
+      "POWER=100\nSTART=1000\nEND=1001\nBLOCKSIZE=2\nWORKTERMS=5\nITERATIONS=3\n";
+  WriteFile("PARAMS.INI", params);
+  Outcome r = Quorvex({"--seed", "1", "--reducer", "bkz_fp"});
+  EXPECT_EQ(r.second, 0);
+  EXPECT_TRUE(
+      Contains(r.first, "Lattice reduction: BKZ_FP, and BKZ_XD for a lattice it fails on\n"));
+  const std::string failed =
+      "\nBKZ_FP failed (LLL_FP: numbers too big...use LLL_XD): reduced again with BKZ_XD\n";
+  size_t count = 0;
+  for (size_t at = r.first.find(failed); at != std::string::npos;
+       at = r.first.find(failed, at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 3u) << r.first;
+  EXPECT_EQ(ReadFile("REDUCER.TXT"), "REDUCER=BKZ_FP\nREDUCEDAGAIN=3\n");
+  EXPECT_TRUE(Contains(Quorvex({"status"}).first,
+                       "\nReducer: BKZ_FP; 3 lattices it failed on reduced again with BKZ_XD"));
+  WriteFile("PARAMS.INI", params);
+  EXPECT_EQ(Quorvex({}).second, 0);
+  EXPECT_FALSE(FileExists("REDUCER.TXT"));
 }
 
 const std::string kMergeParams =

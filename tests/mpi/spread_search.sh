@@ -22,12 +22,14 @@ help=$("$spread" --help)  # a failing start ends the script here
 [[ $help == "Usage: mpirun -np P quorvex-mpi"* && $help == *"$("$program" --help)" ]] ||
   fail "quorvex-mpi --help"
 
-# Three processes: a walk over four MaxBase values with a cross-reduction.
+# Three processes: a walk over four MaxBase values with a cross-reduction,
+# every process reducing with FPLLL_BKZ2.
 mkdir "$work/three"
 write_params "$work/three" START=60 END=64 ITERATIONS=4 SAVE=3 NEMB=6 WEIGHT=2 NEMBPASS=1
-(cd "$work/three" && "${mpi[@]}" -np 3 "$spread" --seed 5 >"$work/three.out" 2>&1) ||
+(cd "$work/three" && "${mpi[@]}" -np 3 "$spread" --seed 5 --reducer FPLLL_BKZ2 >"$work/three.out" 2>&1) ||
   fail "three processes: status $?: $(tail -c 500 "$work/three.out")"
 grep -qx "START=64" "$work/three/PARAMS.INI" || fail "three processes: the walk did not end"
+grep -qx "REDUCER=FPLLL_BKZ2" "$work/three/REDUCER.TXT" || fail "three processes: no REDUCER.TXT"
 [ -s "$work/three/DATA4.TXT" ] || fail "three processes: nothing logged"
 duplicates=$(grep '^(' "$work/three/DATA4.TXT" | sed 's/ ([-0-9]*,[0-9]*)$//' | sort | uniq -d)
 [ -z "$duplicates" ] || fail "three processes: logged twice: $duplicates"

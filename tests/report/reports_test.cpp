@@ -96,6 +96,7 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
   WriteFile("DATABASE.TXT", "(4,1,1) 3=2\n" + std::string(8000, '/') + "\n(4,1,0) 1=\n");
   WriteFile("DATA4.TXT", "(4,2,2) 9+8=7+6 (0,0)\n(4, 2,2) 5+4=3+2\n(4,2,1) 5+4=3\n");
   WriteFile("DATA4.BIN", Int32Bytes({3, 2, 9, 1, 5, -2, 3, 7}));
+  WriteFile("REDUCER.TXT", "REDUCER=BKZ_FP\nREDUCEDAGAIN=-1\n");
   const std::string before = FolderSnapshot(".");
   const Outcome r = RunProgram(".", {"best"});
   EXPECT_EQ(r.second, 1);
@@ -108,7 +109,9 @@ TEST_F(Reports, DamageEndsOnlyTheReadingOfItsFileAndNothingIsWritten) {
                            "2  2    4  search        (4,2,2) 9+8=7+6\n"}) {
     EXPECT_TRUE(Contains(r.first, line)) << line << "\nin:\n" << r.first;
   }
-  EXPECT_EQ(RunProgram(".", {"status"}).second, 1);
+  const Outcome status = RunProgram(".", {"status"});
+  EXPECT_EQ(status.second, 1);
+  EXPECT_TRUE(Contains(status.first, "REDUCER.TXT is damaged: the reducer is not known.\n"));
   EXPECT_EQ(FolderSnapshot("."), before);
   WriteFile("PARAMS.INI", kParams + "COLOUR=3\n");
   EXPECT_EQ(RunProgram(".", {"status"}),
