@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -73,7 +74,7 @@ class Coordinator : public SearchExtension {
     for (int p = 1; p < processes_; ++p) Send(message, p, kStartTag);
     begun_ = true;
     // From here on, what enters the store goes to the others too.
-    ObserveStoreEntries([this](const SolutionRecord& record) {
+    entering_.emplace([this](const SolutionRecord& record) {
       std::lock_guard lock(outboxMutex_);
       outbox_.push_back({origin_, {}});
       AppendRecord(outbox_.back().record, record);
@@ -88,7 +89,7 @@ class Coordinator : public SearchExtension {
   void Ended(int) override {
     serving_.request_stop();
     serving_.join();
-    ObserveStoreEntries(nullptr);
+    entering_.reset();
   }
 
   // Tells the others to quit when the search never began, then ends MPI; a
@@ -200,6 +201,8 @@ class Coordinator : public SearchExtension {
   std::deque<Outgoing> outbox_;
   size_t dropped_ = 0;          // entries of the outbox dropped from its front
   std::vector<size_t> cursor_;  // per process: outbox entries it has had
+  // Last, so that it goes before the outbox it fills.
+  std::optional<StoreEntryWatch> entering_;
 };
 
 }  // namespace
@@ -229,7 +232,7 @@ int RunOtherProcess(int rank) {
     AppendRecord(found, record);
     ++foundCount;
   };
-  DivertResultLog(collect);
+  const ResultLogDiversion diversion(collect);
   // Seeds apart from those of process 0's own workers (start[2] of them).
   SeedRandom(WorkerSeed(static_cast<uint32_t>(start[1]), start[2] + rank - 1));
   std::vector<int32_t> result;
@@ -237,13 +240,15 @@ int RunOtherProcess(int rank) {
   for (;;) {
     const std::vector<int32_t> work = Receive(0, kWorkTag);
     if (work.size() < 6 || work[0] != kIterate) break;
-    ObserveStoreEntries(nullptr);
     InsertAll(work, 6, work[5], InsertQuiet);
     found.assign(3, 0);
     foundCount = 0;
-    ObserveStoreEntries(collect);
     const int64_t reducedAgain = ReducedAgain();
-    const int32_t outcome = RunIteration(work[1], work[2], work[3], work[4]);
+    int32_t outcome = 0;
+    {
+      const StoreEntryWatch entering(collect);
+      outcome = RunIteration(work[1], work[2], work[3], work[4]);
+    }
     found[0] = outcome;
     found[1] = foundCount;
     found[2] = static_cast<int32_t>(ReducedAgain() - reducedAgain);
@@ -254,8 +259,6 @@ int RunOtherProcess(int rank) {
               MPI_COMM_WORLD, &sending);
   }
   MPI_Wait(&sending, MPI_STATUS_IGNORE);
-  ObserveStoreEntries(nullptr);
-  DivertResultLog(nullptr);
   MPI_Finalize();
   return 0;
 }

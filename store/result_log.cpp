@@ -129,8 +129,13 @@ namespace {
 std::function<void(const SolutionRecord&)> gDiversion;
 }  // namespace
 
-void DivertResultLog(std::function<void(const SolutionRecord&)> diversion) {
+ResultLogDiversion::ResultLogDiversion(std::function<void(const SolutionRecord&)> diversion) {
+  if (gDiversion) FatalError("Internal\n");
   gDiversion = std::move(diversion);
+}
+
+ResultLogDiversion::~ResultLogDiversion() {
+  gDiversion = nullptr;
 }
 
 void LogSolution(const SolutionRecord& record) {

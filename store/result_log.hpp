@@ -18,9 +18,16 @@ std::string ResultLogName(int32_t power);
 // written the line is still printed, then the process ends with
 // "Cannot write DATA<k>.TXT" (status 1).
 void LogSolution(const SolutionRecord& record);
-// Sends every LogSolution to `diversion` instead of the file and the console
-// (a process of a spread search that owns no file); an empty one restores.
-void DivertResultLog(std::function<void(const SolutionRecord&)> diversion);
+// While it lives, every LogSolution goes to `diversion` instead of the file
+// and the console: a process of a spread search owns no file, and hands what
+// it would log to the process that does. One at a time.
+class ResultLogDiversion {
+ public:
+  explicit ResultLogDiversion(std::function<void(const SolutionRecord&)> diversion);
+  ~ResultLogDiversion();
+  ResultLogDiversion(const ResultLogDiversion&) = delete;
+  ResultLogDiversion& operator=(const ResultLogDiversion&) = delete;
+};
 struct ResultLogReading : FileReading {
   std::string tornLine;  // a last line without line end that was skipped as torn
 };

@@ -128,12 +128,6 @@ StoreEntryWatch::~StoreEntryWatch() {
   std::erase(StoreEntryWatchers::All(), this);
 }
 
-void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer) {
-  static std::unique_ptr<StoreEntryWatch> watch;
-  watch.reset();
-  if (observer) watch = std::make_unique<StoreEntryWatch>(std::move(observer));
-}
-
 StoreGlance GlanceAtStore() {
   return {gGlanceCount.load(std::memory_order_relaxed),
           gGlanceFewest.load(std::memory_order_relaxed)};

@@ -50,9 +50,6 @@ class StoreEntryWatch {
   friend class StoreEntryWatchers;
   std::function<void(const SolutionRecord&)> seen_;
 };
-// One process-wide watch, set or cleared (spread search, until it holds
-// watches of its own).
-void ObserveStoreEntries(std::function<void(const SolutionRecord&)> observer);
 // Canonicalizes the record in place, rejects duplicates and out-of-range m,
 // logs and lowers the table on improvement (modes 1 and 2), then adds it,
 // evicts for it, or replaces target (mode 2).

@@ -123,17 +123,18 @@ Run Search(const Shape& shape, const std::string& reducer, uint32_t seed, int32_
   UseReducer(reducer);
   const int64_t reducedAgain = ReducedAgain();
   gFirst = &run.first;
-  ObserveStoreEntries([](const SolutionRecord& record) {
-    const int64_t size = int64_t{record.leftCount} + record.rightCount;
-    if (gFirst->count(size) == 0) (*gFirst)[size] = ThreadCpuSeconds() - gStart;
-  });
-  gStart = ThreadCpuSeconds();
-  while (ThreadCpuSeconds() - gStart < seconds) {
-    ComputeOneIteration(shape.k, shape.maxBase, blockSize, 0);
-    ++run.iterations;
+  {
+    const StoreEntryWatch entering([](const SolutionRecord& record) {
+      const int64_t size = int64_t{record.leftCount} + record.rightCount;
+      if (gFirst->count(size) == 0) (*gFirst)[size] = ThreadCpuSeconds() - gStart;
+    });
+    gStart = ThreadCpuSeconds();
+    while (ThreadCpuSeconds() - gStart < seconds) {
+      ComputeOneIteration(shape.k, shape.maxBase, blockSize, 0);
+      ++run.iterations;
+    }
+    run.cpu = ThreadCpuSeconds() - gStart;
   }
-  run.cpu = ThreadCpuSeconds() - gStart;
-  ObserveStoreEntries(nullptr);
   run.reducedAgain = ReducedAgain() - reducedAgain;
   for (const SolutionRecord& slot : gStore.slots) {
     if (slot.termCount != 0 && slot.leftCount + slot.rightCount <= shape.k + 2) ++run.small;
