@@ -13,99 +13,59 @@ namespace quorvex::bench {
 // records are sums and differences of members chained through a shared base,
 // with the sign that cancels it (or sums only).
 struct FamilyRecipe {
-  const char* shape;
-  int32_t families;         // solutions of the search taken as seeds
-  int32_t scalesPerFamily;  // scale 1 included when keepUnscaled
-  bool keepUnscaled;
+  const char* shape = "";
+  int32_t families = 500;       // solutions of the search taken as seeds
+  int32_t scalesPerFamily = 6;  // scale 1 included when keepUnscaled
+  bool keepUnscaled = true;
   // One set of factors for every family, so that a base b t is held by every
   // member whose seed holds b: a few hundred large bases, each in thousands
   // of records. Otherwise each family draws its own.
-  bool commonScales;
-  int32_t smallestScale;
-  int32_t largestScale;
+  bool commonScales = false;
+  int32_t smallestScale = 2;
+  int32_t largestScale = 64;
   // Members per record: uniform in [fewestParts, mostParts], or, when
   // fewestParts is 0, 2 for most records and up to 12 for a few.
-  int32_t fewestParts;
-  int32_t mostParts;
+  int32_t fewestParts = 0;
+  int32_t mostParts = 0;
   // Records outside this many Terms are drawn again.
-  int32_t fewestTerms;
-  int32_t mostTerms;
-  int32_t highInTen;  // how often (of 10) the chain goes through a base from 128 on
+  int32_t fewestTerms = 1;
+  int32_t mostTerms = kMaxTerms - 1;
+  int32_t highInTen = 8;  // how often (of 10) the chain goes through a base from 128 on
   // The chain's base drawn in proportion to the members holding it, which
   // piles the records onto the most shared bases.
-  bool byPopularity;
+  bool byPopularity = false;
   // The seeds are the published identities alone, each scaled by every
   // factor from 1 that keeps its bases up to largestBase (families,
   // scalesPerFamily and the drawn factors unused).
-  bool publishedOnly;
-  int32_t largestBase;
+  bool publishedOnly = false;
+  int32_t largestBase = 0;
   // Every member is added, whichever sides hold the shared base.
-  bool sumsOnly;
+  bool sumsOnly = false;
 };
 
 // (c) 500 families, each scaled by 1 and 5 factors from 2 to 64 (bases up to
 // 6768 with seed 1); 2 to 12 members per record, 2 for most. Fewer families
 // would let one cross-reduction pass fold most of the store back onto them;
 // many more would share fewer bases.
-
-// (c) 500 families, each scaled by 1 and 5 factors from 2 to 64 (bases up to
-// 6768 with seed 1); 2 to 12 members per record, 2 for most. Fewer families
-// would let one cross-reduction pass fold most of the store back onto them;
-// many more would share fewer bases.
-constexpr FamilyRecipe kFamiliesRecipe{.shape = "families",
-                                       .families = 500,
-                                       .scalesPerFamily = 6,
-                                       .keepUnscaled = true,
-                                       .commonScales = false,
-                                       .smallestScale = 2,
-                                       .largestScale = 64,
-                                       .fewestParts = 0,
-                                       .mostParts = 0,
-                                       .fewestTerms = 1,
-                                       .mostTerms = kMaxTerms - 1,
-                                       .highInTen = 8,
-                                       .byPopularity = false,
-                                       .publishedOnly = false,
-                                       .largestBase = 0,
-                                       .sumsOnly = false};
+constexpr FamilyRecipe kFamiliesRecipe{.shape = "families"};
 // (e) Long records, as a store of many related published identities and
 // their sums and differences would hold: 12 to 32 members of 200 families
 // scaled by the same 6 factors from 8 to 64, chained mostly through the most
 // shared large bases. Bases stay below 16384, apart from shape (f).
 constexpr FamilyRecipe kLongRecipe{.shape = "long",
                                    .families = 200,
-                                   .scalesPerFamily = 6,
                                    .keepUnscaled = false,
                                    .commonScales = true,
                                    .smallestScale = 8,
-                                   .largestScale = 64,
                                    .fewestParts = 12,
                                    .mostParts = 32,
                                    .fewestTerms = 60,
                                    .mostTerms = 120,
                                    .highInTen = 9,
-                                   .byPopularity = true,
-                                   .publishedOnly = false,
-                                   .largestBase = 0,
-                                   .sumsOnly = false};
+                                   .byPopularity = true};
 // (f) Large bases: as (c), with factors from 2 to 3000, so that bases reach a
 // few hundred thousand and two Terms in five have a base from 16384 on.
-constexpr FamilyRecipe kLargeRecipe{.shape = "large",
-                                    .families = 500,
-                                    .scalesPerFamily = 6,
-                                    .keepUnscaled = true,
-                                    .commonScales = false,
-                                    .smallestScale = 2,
-                                    .largestScale = 3000,
-                                    .fewestParts = 0,
-                                    .mostParts = 0,
-                                    .fewestTerms = 1,
-                                    .mostTerms = kMaxTerms - 1,
-                                    .highInTen = 8,
-                                    .byPopularity = false,
-                                    .publishedOnly = false,
-                                    .largestBase = 0,
-                                    .sumsOnly = false};
+constexpr FamilyRecipe kLargeRecipe{.shape = "large", .largestScale = 3000};
 
 // (g) Sums of published identities with one power alone on a side: a store
 // of lopsided records (3 or 4 powers against 15 or so), whose shortest
@@ -114,8 +74,6 @@ constexpr FamilyRecipe kLargeRecipe{.shape = "large",
 constexpr FamilyRecipe kPublishedRecipe{.shape = "published",
                                         .families = 0,
                                         .scalesPerFamily = 0,
-                                        .keepUnscaled = true,
-                                        .commonScales = false,
                                         .smallestScale = 1,
                                         .largestScale = 0,
                                         .fewestParts = 3,
@@ -123,7 +81,6 @@ constexpr FamilyRecipe kPublishedRecipe{.shape = "published",
                                         .fewestTerms = 15,
                                         .mostTerms = 25,
                                         .highInTen = 9,
-                                        .byPopularity = false,
                                         .publishedOnly = true,
                                         .largestBase = 9999,
                                         .sumsOnly = true};
