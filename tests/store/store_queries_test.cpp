@@ -16,6 +16,7 @@
 #include "store/checkpoint.hpp"
 #include "store/record_codec.hpp"
 #include "store/solution_store.hpp"
+#include "store/store_index.hpp"
 #include "store/store_scan.hpp"
 #include "test_support.hpp"
 
@@ -165,15 +166,16 @@ bool Matters(const CombinationCounts& c, int64_t below) {
          << listed.size() << " offered, " << expected.size() << " expected";
 }
 
-// Two bases held by over a thousand records each, whose holders the store
-// also keeps as sets, with multiplicities on both sides of the levels those
-// sets count.
+// Two bases held by over a thousand records each, and the two on either side
+// of where the store's direct tables end, held by hundreds; the store also
+// keeps their holders as sets, with multiplicities on both sides of the
+// levels those sets count.
 std::vector<Term> PopularBases(std::mt19937& random) {
   std::vector<Term> list;
-  for (const int32_t base : {4000, 300}) {
+  for (const int32_t base : {kDirectBaseLimit, kDirectBaseLimit - 1, 4000, 300}) {
     const int32_t magnitude = 1 + static_cast<int32_t>(random() % 6);
-    if (random() % 5 < 2 + (base == 300))
-      list.push_back({base, random() % 2 ? magnitude : -magnitude});
+    const uint32_t inFive = base == 300 ? 3 : base == 4000 ? 2 : 1;
+    if (random() % 5 < inFive) list.push_back({base, random() % 2 ? magnitude : -magnitude});
   }
   return list;
 }
