@@ -15,6 +15,7 @@ begin_script install "$build/quorvex"
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cache CMAKE_PROJECT_VERSION) libdir=$(cache CMAKE_INSTALL_LIBDIR)
 ntl=$(sed -n 's/^#define NTL_VERSION "\(.*\)"/\1/p' /usr/include/NTL/version.h)
+fplll=$(sed -n 's/^#define FPLLL_VERSION \([0-9.]*\)$/\1/p' /usr/include/fplll/fplll_config.h)
 mpi=
 [ -x "$build/quorvex-mpi" ] && mpi=1
 
@@ -23,8 +24,8 @@ mpi=
 check_program() { # prefix what
   local bin=$1/bin/quorvex folder=$work/search-$2
   [ "$("$bin" --help)" = "$("$build/quorvex" --help)" ] || fail "$2: quorvex --help"
-  [ "$("$bin" --version)" = "quorvex $version (NTL $ntl)" ] ||
-    fail "$2: quorvex --version says '$("$bin" --version)', not version $version with NTL $ntl"
+  [ "$("$bin" --version)" = "quorvex $version (NTL $ntl, fplll $fplll)" ] ||
+    fail "$2: quorvex --version says '$("$bin" --version)', not $version with NTL $ntl, fplll $fplll"
   cp -r "$1/share/quorvex/examples" "$folder"
   local start
   start=$(sed -n 's/^START=//p' "$folder/PARAMS.INI")
@@ -108,7 +109,7 @@ done | sort >"$work/packaged"
 diff "$work/installed" "$work/packaged" >"$work/difference" ||
   fail "the packages differ from cmake --install (< installed only, > packaged only):
 $(cat "$work/difference")"
-dpkg-deb -f "${packages[0]}" Depends | grep libntl | grep >/dev/null libgmp ||
+dpkg-deb -f "${packages[0]}" Depends | grep libntl | grep libfplll | grep >/dev/null libgmp ||
   fail "quorvex depends on: $(dpkg-deb -f "${packages[0]}" Depends)"
 [ -z "$mpi" ] || dpkg-deb -f "${packages[1]}" Depends |
   grep -E "quorvex \(= $version\)" | grep openmpi-bin | grep >/dev/null libopenmpi ||
