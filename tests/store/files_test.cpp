@@ -284,6 +284,19 @@ TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
             Outcome("0/1\rError: Corrupted data in the file\n\n", 1));
 }
 
+// 200 Terms is the most a record holds: such an entry loads, one more does not.
+TEST_F(Checkpoint, TheLongestRecordLoads) {
+  for (const int32_t terms : {kMaxTerms, kMaxTerms + 1}) {
+    std::vector<int32_t> words = {1, terms};
+    for (int32_t i = 0; i < terms; ++i) words.insert(words.end(), {terms - i, i % 2 ? -1 : 1});
+    WriteFile("DATA4.BIN", Int32Bytes(words));
+    int32_t taken = 0;
+    const auto take = [&](SolutionRecord&) { ++taken; };
+    ReadCheckpoint(4, take, false);
+    EXPECT_EQ(taken, terms == kMaxTerms ? 1 : 0) << terms;
+  }
+}
+
 TEST_F(Checkpoint, RecordsOfVeryManyPowersLoadFromEveryFileAndSaveBack) {
   // Any number of powers that the 32-bit counts hold: m + n may pass 2^31.
   // The first line is false; loading does not judge truth.
