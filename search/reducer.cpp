@@ -121,13 +121,15 @@ void TakeOverNtlErrors() {
 
 // Puts std::cerr's own buffer back when the engine's statics go, at exit or
 // when a host unloads the library: std::cerr is flushed once more after that,
-// and must not reach a buffer whose code is gone.
+// and must not reach a buffer whose code is gone. No worker is inside a
+// reduction then: a run that leaves one behind ends without static destructors.
 struct ComplaintTakeover {
   ComplaintBuffer* buffer;
   std::streambuf* original;
   ~ComplaintTakeover() {
     std::cerr.flush();
     if (std::cerr.rdbuf() == buffer) std::cerr.rdbuf(original);
+    delete buffer;
   }
 };
 
@@ -136,7 +138,6 @@ struct ComplaintTakeover {
 void TakeOverComplaints() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // The buffer itself is never freed: a thread may still be writing to it.
     static ComplaintTakeover takeover{new ComplaintBuffer(std::cerr.rdbuf()), std::cerr.rdbuf()};
     std::cerr.rdbuf(takeover.buffer);
   });
