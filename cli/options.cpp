@@ -93,9 +93,11 @@ const std::vector<OptionRow>& Options() {
        .strict = true,
        .help = "reduce each lattice with NAME: BKZ_XD (NTL's, the default,\n"
                "the output the search always gave), BKZ_FP (NTL's in doubles, 3\n"
-               "to 4 times the iterations) or FPLLL_BKZ2 (fplll's BKZ 2.0, the\n"
-               "smallest solutions soonest for k = 4 and 5, best at BLOCKSIZE\n"
-               "30); a lattice these two fail on is reduced again with BKZ_XD",
+               "to 4 times the iterations, the most small solutions for k = 7),\n"
+               "BKZ_FP_PRUNED (BKZ_FP with NTL's pruning, 4 to 11 times, the\n"
+               "most small solutions for k = 4 to 6) or FPLLL_BKZ2 (fplll's\n"
+               "BKZ 2.0); a lattice the last three fail on is reduced again\n"
+               "with BKZ_XD",
        .take = [](CommandLine& line, uint64_t,
                   const char* text) { line.reducer = FindReducer(text); }},
       {.name = "--power",

@@ -30,11 +30,11 @@ QUORVEX_EXPORT void SeedRandom(uint32_t seed);
 
 /* Chooses the lattice reduction of the iterations that follow, in this and
  * every other thread, as quorvex --reducer does: "BKZ_XD" (NTL's, the
- * default), "BKZ_FP" (NTL's in doubles) or "FPLLL_BKZ2" (fplll's BKZ 2.0),
- * in any letter case. A lattice one of the last two fails on (an error, lost
- * precision, or far more steps than its size calls for) is reduced again
- * with BKZ_XD. Returns 0, or -1 for a name it does not know, which changes
- * nothing. */
+ * default), "BKZ_FP" (NTL's in doubles), "BKZ_FP_PRUNED" (the same with NTL's
+ * pruned enumeration) or "FPLLL_BKZ2" (fplll's BKZ 2.0), in any letter case.
+ * A lattice one of the last three fails on (an error, lost precision, or far
+ * more steps than its size calls for) is reduced again with BKZ_XD. Returns
+ * 0, or -1 for a name it does not know, which changes nothing. */
 QUORVEX_EXPORT int32_t SetReducer(const char* name);
 
 /* Runs one search iteration. workTerms 0 means the larger of maxBase and

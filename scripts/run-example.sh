@@ -16,7 +16,7 @@ mkdir -p "$work"
 cp -n "$root"/examples/* "$work"/ 2>/dev/null || true
 cd "$work"
 threads=(--threads "$(nproc)")
-reducer=(--reducer FPLLL_BKZ2)
+reducer=(--reducer BKZ_FP_PRUNED)
 for arg in "$@"; do
   case "$arg" in
     --threads | -j | -j*) threads=() ;;

@@ -80,7 +80,7 @@ mkdir "$work/merge-from"
   [ "$(complete_line quorvex best --power 4 --s)" = "--seed --svg" ] &&
   [ "$(complete_line quorvex merge merge-f)" = merge-from ] &&
   [ "$(complete_line quorvex best --svg prefi)" = prefix ] &&
-  [ "$(complete_line quorvex --reducer BKZ)" = "BKZ_FP BKZ_XD" ] || fail "bash completion"
+  [ "$(complete_line quorvex --reducer BKZ_F)" = "BKZ_FP BKZ_FP_PRUNED" ] || fail "bash completion"
 
 echo "== The README's host program, through pkg-config and find_package"
 for kind in pc cmake; do mkdir "$work/host-$kind"; done
