@@ -130,7 +130,8 @@ apt=(env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=12
 on_exit() { "${apt[@]}" purge quorvex quorvex-mpi >/dev/null 2>&1 || true; }
 "${apt[@]}" install "${packages[@]}" >"$work/apt.out" 2>&1 ||
   fail "apt-get install: $(tail -c 800 "$work/apt.out")"
-[ "$(/usr/bin/quorvex --version)" = "quorvex $version (NTL $ntl)" ] || fail "quorvex in /usr"
+[ "$(/usr/bin/quorvex --version)" = "quorvex $version (NTL $ntl, fplll $fplll)" ] ||
+  fail "quorvex in /usr says '$(/usr/bin/quorvex --version)'"
 [ "$(man -w quorvex)" = /usr/share/man/man1/quorvex.1 ] || fail "quorvex.1 in /usr"
 [ "$(PKG_CONFIG_PATH='' pkg-config --modversion quorvex)" = "$version" ] ||
   fail "quorvex.pc in /usr"
