@@ -29,18 +29,6 @@ int64_t ScoreValue(const SolutionRecord& record, int64_t weight) {
   return int64_t{record.leftCount} * weight + record.rightCount;
 }
 
-void DrawSlotPermutation() {
-  int32_t* permutation = gCross.SlotPermutation;
-  for (int32_t i = 0; i < kStoreSlots; ++i) permutation[i] = i;
-  for (int32_t j = kStoreSlots - 1; j >= 1; --j) {
-    int32_t x = static_cast<int32_t>(static_cast<int64_t>(j) * Rand() / 32767);
-    int32_t held = permutation[j];
-    permutation[j] = permutation[x];
-    permutation[x] = held;
-  }
-  for (int32_t i = 0; i < kStoreSlots; ++i) gCross.positionOf[permutation[i]] = i;
-}
-
 // The partners the scan offers, other than the record itself, in the order
 // of the permutation; a sweep visits only these.
 int32_t CollectPartners(int32_t self) {
@@ -155,9 +143,10 @@ RecordOutcome ImproveRecord(int32_t self, SolutionRecord& working, int64_t weigh
         if (walked > 0) score = ScoreValue(working, weight);
         ScanForImprovement(working, weight, score);
       }
-      if (changed) {
-        // The sweep goes on after this partner, among those the changed
-        // working copy may combine with.
+      // The sweep goes on after this partner, among those the changed working
+      // copy may combine with. Exhaustive queries offer every record whatever
+      // the working copy, so the list stands and the sweep is the plain one.
+      if (changed && GetStoreQueries() == StoreQueries::Quick) {
         count = CollectPartners(self);
         i = FirstPartnerFrom(gCross.positionOf[f] + 1, count) - 1;
       }
@@ -197,6 +186,18 @@ void WriteStatistics(int32_t w) {
 }
 
 }  // namespace
+
+void DrawSlotPermutation() {
+  int32_t* permutation = gCross.SlotPermutation;
+  for (int32_t i = 0; i < kStoreSlots; ++i) permutation[i] = i;
+  for (int32_t j = kStoreSlots - 1; j >= 1; --j) {
+    int32_t x = static_cast<int32_t>(static_cast<int64_t>(j) * Rand() / 32767);
+    int32_t held = permutation[j];
+    permutation[j] = permutation[x];
+    permutation[x] = held;
+  }
+  for (int32_t i = 0; i < kStoreSlots; ++i) gCross.positionOf[permutation[i]] = i;
+}
 
 void CrossReductionPass(int32_t weight, int32_t passes) {
   std::lock_guard lock(StoreMutex());

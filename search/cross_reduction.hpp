@@ -20,5 +20,8 @@ constexpr const char* kStatsFile = "STATS.TXT";
 // Returns early, leaving the record under work as it was, on a stop.
 void CrossReductionPass(int32_t weight, int32_t passes);
 void CrossReduceAtWeight(int32_t w, int32_t passes);
+// Draws, from the run's random numbers, the order in which a pass at one
+// weight visits the slots (SlotPermutation and positionOf).
+void DrawSlotPermutation();
 
 }  // namespace quorvex

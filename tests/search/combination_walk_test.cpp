@@ -89,9 +89,25 @@ SolutionRecord RandomRecord(std::mt19937& rng, int32_t terms, int32_t largest) {
   return record;
 }
 
+// Hands out the free slots that the pass drawn from `seed` visits one after
+// the other, from the 100th on: a sweep that resumes after a partner must not
+// pass over the one standing right next to it (in a full store, every one).
+void FreeSlotsSideBySide(uint32_t seed) {
+  SeedRandom(seed);
+  DrawSlotPermutation();
+  SolutionRecord** link = &gStore.freeHead;
+  for (int32_t i = 0; i < kStoreSlots; ++i) {
+    SolutionRecord& slot = gStore.slots[gCross.SlotPermutation[(i + 100) % kStoreSlots]];
+    *link = &slot;
+    link = &slot.next;
+  }
+  *link = nullptr;
+}
+
 // Everything a scenario prints and writes.
 std::string RunScenario(uint32_t seed, StoreQueries queries) {
   ResetEngineState();
+  FreeSlotsSideBySide(seed);
   SetStoreQueries(queries);
   std::mt19937 rng(seed);
   std::string output = CaptureOutput([&] {

@@ -1,5 +1,11 @@
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include "base/line_reader.hpp"
@@ -12,6 +18,17 @@
 #include "store/solution_store.hpp"
 #include "store/verify.hpp"
 #include "test_support.hpp"
+
+// Some file systems (vfat, several network mounts) have no hard links: while
+// this is set, link(2) in this test program fails as it fails there.
+static bool gRefuseLinks = false;
+extern "C" int link(const char* from, const char* to) noexcept {
+  if (gRefuseLinks) {
+    errno = EPERM;
+    return -1;
+  }
+  return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
 
 namespace quorvex {
 namespace {
@@ -140,6 +157,49 @@ TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTornAndAnAppendClosesIt) {
             Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
 }
 
+// Runs `fn` in a child whose files may not grow past `bytes`, as a full disk
+// takes the first part of a write and refuses the rest; its console goes to a
+// pipe, which the limit does not touch.
+Outcome WithFilesLimitedTo(rlim_t bytes, const std::function<void()>& fn) {
+  std::fflush(stdout);
+  int console[2];
+  if (pipe(console) != 0) return {"no pipe", -2};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(console[1], STDOUT_FILENO);
+    close(console[0]);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(98);
+    fn();
+    std::fflush(stdout);
+    _exit(99);
+  }
+  close(console[1]);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t got; (got = read(console[0], buffer, sizeof buffer)) > 0;) said.append(buffer, got);
+  close(console[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return {said, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+TEST_F(ResultLog, ALineTheDiskTakesOnlyPartOfIsCutBackOut) {
+  gRun.CurrentPower = 4;
+  // An empty log, and one that holds a line: each keeps exactly what it held.
+  for (const std::string& held : {std::string(), kGood}) {
+    SCOPED_TRACE(held);
+    WriteFile("DATA4.TXT", held);
+    const rlim_t room = held.size() + 5;
+    EXPECT_EQ(WithFilesLimitedTo(room, [&] { LogSolution(kLoggedRecord); }),
+              Outcome(kLogged + "Cannot write DATA4.TXT\n", 1));
+    EXPECT_EQ(ReadFile("DATA4.TXT"), held);
+  }
+}
+
 // A k = 4 line of m Terms "1" left, `right` Terms "2" right, the last one "*last".
 std::string ManyTerms(int m, int n, int right, int last = 1) {
   std::string line = "(4,";
@@ -264,6 +324,22 @@ TEST_F(Checkpoint, DamagedFilesKeepWhatWasReadAndTheOriginal) {
   EXPECT_FALSE(FileExists("DATA4.BIN.bad.5"));
   WriteFile("DATA4.BIN", "");
   EXPECT_EQ(Load(4), "Corrupted bin file, continuing\nDATA4.BIN loaded\n");
+}
+
+TEST_F(Checkpoint, ADamagedFileIsCopiedWhereHardLinksAreRefused) {
+  const std::string damaged = Int32Bytes({3, 2, 7, 1, 6, -1, 0});
+  WriteFile("DATA4.BIN", damaged);
+  Load(4);
+  EXPECT_EQ(Ended([] {
+              // Started with its standard input closed, the program may be
+              // handed descriptor 0 for a file: it is a file like any other.
+              close(STDIN_FILENO);
+              gRefuseLinks = true;
+              SaveCheckpoint(4);
+            }),
+            Outcome("Damaged DATA4.BIN kept as DATA4.BIN.bad\n", -1));
+  EXPECT_EQ(ReadFile("DATA4.BIN.bad"), damaged);
+  EXPECT_EQ(ReadFile("DATA4.BIN"), Int32Bytes({1, 2, 7, 1, 6, -1}));
 }
 
 TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
