@@ -12,6 +12,7 @@
 #include "base/run_state.hpp"
 #include "store/best_right_table.hpp"
 #include "store/checkpoint.hpp"
+#include "store/record_codec.hpp"
 #include "store/result_log.hpp"
 #include "store/seed_database.hpp"
 #include "store/solution_notation.hpp"
@@ -187,6 +188,22 @@ Outcome WithFilesLimitedTo(rlim_t bytes, const std::function<void()>& fn) {
   return {said, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
+TEST_F(ResultLog, ATornTailLongerThanAnyLineIsKeptWholeAsComments) {
+  // A crash inside a run of bytes that is no line: all of it is kept, in
+  // comment lines that each stay below the reader's line limit.
+  const std::string tail = "(4,1,4) " + std::string(2 * kLineLimit, '7');
+  WriteFile("DATA4.TXT", kGood + tail);
+  gRun.CurrentPower = 4;
+  CaptureOutput([&] { LogSolution(kLoggedRecord); });
+  const size_t room = kLineLimit - 2;
+  EXPECT_EQ(ReadFile("DATA4.TXT"), kGood + ";" + tail.substr(0, room) + "\n;" +
+                                       tail.substr(room, room) + "\n;" + tail.substr(2 * room) +
+                                       "\n" + kLogged);
+  ResetStore();
+  EXPECT_EQ(CaptureOutput([] { LoadResultLog(4); }), "");
+  EXPECT_EQ(gStore.count, 2);
+}
+
 TEST_F(ResultLog, ALineTheDiskTakesOnlyPartOfIsCutBackOut) {
   gRun.CurrentPower = 4;
   // An empty log, and one that holds a line: each keeps exactly what it held.
@@ -340,6 +357,26 @@ TEST_F(Checkpoint, ADamagedFileIsCopiedWhereHardLinksAreRefused) {
             Outcome("Damaged DATA4.BIN kept as DATA4.BIN.bad\n", -1));
   EXPECT_EQ(ReadFile("DATA4.BIN.bad"), damaged);
   EXPECT_EQ(ReadFile("DATA4.BIN"), Int32Bytes({1, 2, 7, 1, 6, -1}));
+}
+
+// Records sent between processes come as words; a message cut short
+// anywhere gives the records before the cut and nothing read past its end
+// (the words that stood there are still in memory to be misread).
+TEST(RecordCodec, WordsCutShortAreNeverReadPastTheirEnd) {
+  std::vector<int32_t> whole;
+  AppendRecord(whole, MakeRecord({{7, 1}, {6, -1}, {2, 1}}));
+  const size_t one = whole.size();
+  AppendRecord(whole, MakeRecord({{9, 1}, {8, -1}}));
+  for (size_t cut = 0; cut <= whole.size(); ++cut) {
+    std::vector<int32_t> words = whole;
+    words.resize(cut);
+    size_t at = 0;
+    SolutionRecord record;
+    int32_t read = 0;
+    while (ReadRecord(words, at, record)) ++read;
+    EXPECT_EQ(read, cut == whole.size() ? 2 : cut >= one ? 1 : 0) << cut;
+    EXPECT_LE(at, cut);
+  }
 }
 
 TEST_F(Checkpoint, ImpossibleTermsAreFatal) {
