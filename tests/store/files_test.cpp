@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -159,33 +158,16 @@ TEST_F(ResultLog, OnlyAnUnterminatedLastLineMayBeTornAndAnAppendClosesIt) {
 }
 
 // Runs `fn` in a child whose files may not grow past `bytes`, as a full disk
-// takes the first part of a write and refuses the rest; its console goes to a
-// pipe, which the limit does not touch.
+// takes the first part of a write and refuses the rest.
 Outcome WithFilesLimitedTo(rlim_t bytes, const std::function<void()>& fn) {
-  std::fflush(stdout);
-  int console[2];
-  if (pipe(console) != 0) return {"no pipe", -2};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(console[1], STDOUT_FILENO);
-    close(console[0]);
+  return Ended([&] {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = bytes;
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(98);
     fn();
-    std::fflush(stdout);
-    _exit(99);
-  }
-  close(console[1]);
-  std::string said;
-  char buffer[4096];
-  for (ssize_t got; (got = read(console[0], buffer, sizeof buffer)) > 0;) said.append(buffer, got);
-  close(console[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return {said, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+  });
 }
 
 TEST_F(ResultLog, ATornTailLongerThanAnyLineIsKeptWholeAsComments) {
